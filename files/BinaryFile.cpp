@@ -1,0 +1,26 @@
+#include "files/BinaryFile.h"
+
+#include <cstring>
+#include <vector>
+
+#include "files/FileBytes.h"
+#include "files/FlashImage.h"
+
+ProgramFileLoad ReadBinaryFile(const std::string& name) {
+    const FileBytes file = ReadFileBytes(name, kFlashImageSize);
+    switch (file.status) {
+        case FileBytes::CannotOpen:
+            return ProgramFileFailed(name, ProgramFileError::CannotOpen,
+                                     "cannot be opened (" + file.systemReason + ")");
+        case FileBytes::ReadFailed:
+            return ProgramFileFailed(name, ProgramFileError::ReadFailed,
+                                     "cannot be read (" + file.systemReason + ")");
+        case FileBytes::Ok: break;
+    }
+    if (file.bytes.empty()) return ProgramFileFailed(name, ProgramFileError::NoData, "is empty");
+
+    std::vector<uint8_t> image(kFlashImageSize, 0xFF);
+    std::memcpy(image.data(), file.bytes.data(), file.bytes.size());
+    const auto length = static_cast<uint32_t>(file.bytes.size());
+    return ProgramFileLoaded(length, ReplaceImage(image.data(), length));
+}

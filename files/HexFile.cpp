@@ -1,0 +1,31 @@
+#include "files/HexFile.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "files/FileBytes.h"
+#include "files/FlashImage.h"
+#include "files/IntelHex.h"
+
+ProgramFileLoad ReadHexFile(const std::string& name) {
+    const FileBytes file = ReadFileBytes(name, SIZE_MAX);
+    switch (file.status) {
+        case FileBytes::CannotOpen:
+            return ProgramFileFailed(name, ProgramFileError::CannotOpen,
+                                     "cannot be opened (" + file.systemReason + ")");
+        case FileBytes::ReadFailed:
+            return ProgramFileFailed(name, ProgramFileError::ReadFailed,
+                                     "cannot be read (" + file.systemReason + ")");
+        case FileBytes::Ok: break;
+    }
+    if (file.bytes.empty()) return ProgramFileFailed(name, ProgramFileError::NoData, "is empty");
+
+    std::vector<uint8_t> image(kFlashImageSize);
+    const IntelHexParse parse = ParseIntelHex(file.bytes, image.data());
+    if (!parse.ok) {
+        const ProgramFileError error =
+            parse.line == 0 ? ProgramFileError::NoData : ProgramFileError::Malformed;
+        return ProgramFileFailed(name, error, parse.reason, parse.line);
+    }
+    return ProgramFileLoaded(parse.length, ReplaceImage(image.data(), parse.length));
+}

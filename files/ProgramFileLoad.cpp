@@ -1,0 +1,25 @@
+#include "files/ProgramFileLoad.h"
+
+ProgramFileLoad ProgramFileLoaded(uint32_t length, uint16_t checksum) {
+    ProgramFileLoad load;
+    load.ok = true;
+    load.length = length;
+    load.checksum = checksum;
+    return load;
+}
+
+ProgramFileLoad ProgramFileFailed(const std::string& name, ProgramFileError error,
+                                  std::string reason, uint32_t line) {
+    ProgramFileLoad load;
+    load.error = error;
+    load.line = line;
+    load.reason = std::move(reason);
+    load.message = "Program file \"" + name + "\"";
+    if (line != 0) {
+        load.message += ", line " + std::to_string(line) + ": ";
+    } else {
+        load.message += " ";
+    }
+    load.message += load.reason;
+    return load;
+}
