@@ -1,0 +1,10 @@
+#pragma once
+// The platform's own USB stack, for the window and the command-line tool: libusb on
+// Linux (device/linux/), elsewhere a platform with no devices. Link quorvel_system_platform
+// to get the implementation for the system being built.
+
+#include <memory>
+
+#include "device/DevicePlatform.h"
+
+std::unique_ptr<DevicePlatform> MakeSystemPlatform();
