@@ -1,0 +1,252 @@
+// Saving and loading the simulated chip's lasting state.
+//
+// DIR/flash.bin holds the whole flash, raw. DIR/chip.txt holds the rest as "key value"
+// lines (blank lines and lines starting with '#' are skipped):
+//   identity normal | update-7c3d | update-0b7e
+//   normal-ids 7c3d 6012
+//   jedec c2 20 14
+//   flash-status 00            (the lasting status bits: protect and bit 7)
+//   eeprom-present 1
+//   option 10 00 00 80
+//   vid 37 43 33 44
+//   pid 36 30 31 32
+//   string1 .. string3         (the 32-byte records, as hex bytes)
+// Each file is written to a temporary name and renamed, so a crash never leaves half a
+// state behind. A flash.bin shorter than the flash is taken as its start (the rest is
+// erased); a longer one is refused.
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "sim/SimulatedChip.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kFlashFile = "flash.bin";
+constexpr const char* kChipFile = "chip.txt";
+
+bool Fail(std::string* error, const std::string& text) {
+    if (error != nullptr) *error = text;
+    return false;
+}
+
+const char* IdentityName(SimIdentity id) {
+    switch (id) {
+        case SimIdentity::Normal: return "normal";
+        case SimIdentity::Update7C3D: return "update-7c3d";
+        case SimIdentity::Update0B7E: return "update-0b7e";
+    }
+    return "normal";
+}
+
+std::optional<SimIdentity> IdentityFromName(const std::string& name) {
+    for (SimIdentity id : {SimIdentity::Normal, SimIdentity::Update7C3D, SimIdentity::Update0B7E}) {
+        if (name == IdentityName(id)) return id;
+    }
+    return std::nullopt;
+}
+
+template <typename Bytes>
+std::string Hex(const Bytes& bytes) {
+    std::string text;
+    char part[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(part, sizeof part, text.empty() ? "%02x" : " %02x", b);
+        text += part;
+    }
+    return text;
+}
+
+// Reads exactly `count` hexadecimal values no larger than `max` from `text`.
+bool ParseHexList(const std::string& text, size_t count, unsigned max, std::vector<unsigned>& out) {
+    std::istringstream in(text);
+    out.clear();
+    std::string word;
+    while (in >> word) {
+        if (word.empty() || word.size() > 4) return false;
+        unsigned value = 0;
+        for (char c : word) {
+            const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                              : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
+                              : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                                                                          : -1;
+            if (digit < 0) return false;
+            value = value * 16 + static_cast<unsigned>(digit);
+        }
+        if (value > max) return false;
+        out.push_back(value);
+    }
+    return out.size() == count;
+}
+
+template <size_t N>
+bool ParseBytes(const std::string& text, std::array<uint8_t, N>& bytes) {
+    std::vector<unsigned> values;
+    if (!ParseHexList(text, N, 0xFF, values)) return false;
+    for (size_t i = 0; i < N; ++i) bytes[i] = static_cast<uint8_t>(values[i]);
+    return true;
+}
+
+bool WriteAtomically(const fs::path& target, const std::string& bytes, std::string* error) {
+    const fs::path temp = target.string() + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) return Fail(error, "cannot create " + temp.string());
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return Fail(error, "cannot write " + temp.string());
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        return Fail(error, "cannot rename " + temp.string() + " to " + target.string());
+    }
+    return true;
+}
+
+bool ReadWhole(const fs::path& path, std::string& bytes, std::string* error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return Fail(error, "cannot open " + path.string());
+    std::ostringstream all;
+    all << in.rdbuf();
+    if (in.bad()) return Fail(error, "cannot read " + path.string());
+    bytes = all.str();
+    return true;
+}
+
+}  // namespace
+
+bool SimulatedChip::SaveState(const std::string& dir, std::string* error) const {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec) return Fail(error, "cannot create directory " + dir);
+
+    const std::vector<uint8_t>& flash = flash_.Contents();
+    if (!WriteAtomically(fs::path(dir) / kFlashFile,
+                         std::string(flash.begin(), flash.end()), error)) {
+        return false;
+    }
+
+    const SimEeprom& e = mailbox_.Eeprom();
+    char ids[16];
+    std::snprintf(ids, sizeof ids, "%04x %04x", normalVid_, normalPid_);
+    std::ostringstream text;
+    text << "# Quorvel simulated chip\n"
+         << "identity " << IdentityName(identity_) << "\n"
+         << "normal-ids " << ids << "\n"
+         << "jedec " << Hex(flash_.JedecId()) << "\n"
+         << "flash-status "
+         << Hex(std::array<uint8_t, 1>{
+                static_cast<uint8_t>(flash_.Status() & SimFlash::kStatusWritableMask)})
+         << "\n"
+         << "eeprom-present " << (e.present ? 1 : 0) << "\n"
+         << "option " << Hex(e.option) << "\n"
+         << "vid " << Hex(e.vid) << "\n"
+         << "pid " << Hex(e.pid) << "\n";
+    for (int n = 0; n < 3; ++n) text << "string" << n + 1 << " " << Hex(e.strings[n]) << "\n";
+    return WriteAtomically(fs::path(dir) / kChipFile, text.str(), error);
+}
+
+bool SimulatedChip::LoadState(const std::string& dir, std::string* error) {
+    // Everything is read into a fresh chip first; only a complete state replaces ours.
+    SimIdentity identity = SimIdentity::Normal;
+    uint16_t vid = 0x7c3d;
+    uint16_t pid = 0x6012;
+    std::array<uint8_t, 3> jedec{0xC2, 0x20, 0x14};
+    std::array<uint8_t, 1> flashStatus{0};
+    SimEeprom eeprom;
+
+    const fs::path chipPath = fs::path(dir) / kChipFile;
+    if (fs::exists(chipPath)) {
+        std::string text;
+        if (!ReadWhole(chipPath, text, error)) return false;
+        std::istringstream lines(text);
+        std::string line;
+        int number = 0;
+        while (std::getline(lines, line)) {
+            ++number;
+            const auto bad = [&] {
+                return Fail(error, chipPath.string() + ":" + std::to_string(number) +
+                                       ": bad line: " + line);
+            };
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.find_first_not_of(" \t") == std::string::npos || line[0] == '#') continue;
+            std::istringstream words(line);
+            std::string key;
+            words >> key;
+            std::string rest;
+            std::getline(words, rest);
+            std::vector<unsigned> values;
+            bool ok = true;
+            if (key == "identity") {
+                std::istringstream r(rest);
+                std::string name, extra;
+                r >> name;
+                const auto id = IdentityFromName(name);
+                ok = id.has_value() && !(r >> extra);
+                if (ok) identity = *id;
+            } else if (key == "normal-ids") {
+                ok = ParseHexList(rest, 2, 0xFFFF, values);
+                if (ok) {
+                    vid = static_cast<uint16_t>(values[0]);
+                    pid = static_cast<uint16_t>(values[1]);
+                }
+            } else if (key == "jedec") {
+                ok = ParseBytes(rest, jedec);
+            } else if (key == "flash-status") {
+                ok = ParseBytes(rest, flashStatus);
+            } else if (key == "eeprom-present") {
+                ok = ParseHexList(rest, 1, 1, values);
+                if (ok) eeprom.present = values[0] == 1;
+            } else if (key == "option") {
+                ok = ParseBytes(rest, eeprom.option);
+            } else if (key == "vid") {
+                ok = ParseBytes(rest, eeprom.vid);
+            } else if (key == "pid") {
+                ok = ParseBytes(rest, eeprom.pid);
+            } else if (key == "string1" || key == "string2" || key == "string3") {
+                ok = ParseBytes(rest, eeprom.strings[key.back() - '1']);
+            } else {
+                ok = false;
+            }
+            if (!ok) return bad();
+        }
+    }
+
+    SimFlash flash(clock_);
+    flash.SetJedecId(jedec[0], jedec[1], jedec[2]);
+    flash.SetStatus(static_cast<uint8_t>(flashStatus[0] & SimFlash::kStatusWritableMask));
+    const fs::path flashPath = fs::path(dir) / kFlashFile;
+    if (fs::exists(flashPath)) {
+        std::string bytes;
+        if (!ReadWhole(flashPath, bytes, error)) return false;
+        if (bytes.size() > flash.Size()) {
+            return Fail(error, flashPath.string() + " holds " + std::to_string(bytes.size()) +
+                                   " bytes, more than the flash's " +
+                                   std::to_string(flash.Size()));
+        }
+        std::copy(bytes.begin(), bytes.end(), flash.Contents().begin());
+    }
+
+    ResetToDefaults();
+    identity_ = identity;
+    normalVid_ = vid;
+    normalPid_ = pid;
+    flash_.SetJedecId(jedec[0], jedec[1], jedec[2]);
+    flash_.Contents() = flash.Contents();
+    flash_.SetStatus(flash.Status());
+    mailbox_.Eeprom() = eeprom;
+    return true;
+}
