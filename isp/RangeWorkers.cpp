@@ -1,0 +1,174 @@
+#include "isp/RangeWorkers.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <string>
+
+#include "chip/SpiFlash.h"
+#include "device/Clock.h"
+#include "files/FlashImage.h"
+#include "isp/IspState.h"
+
+namespace {
+
+constexpr uint16_t kBlockSize = 64;
+constexpr int kAttemptsPerBlock = 3;
+constexpr int kIdleReads = 101;
+constexpr int kReadyPolls = 10;
+
+using Block = std::array<uint8_t, kBlockSize>;
+
+// Outcome of one look at a block: the first offending address, or none.
+struct Attempt {
+    bool readOk = false;
+    bool passed = false;
+    uint32_t badAddress = 0;
+};
+
+struct BlockCheck {
+    IspStage stage;
+    const char* progressText;  // followed by the block address
+    const char* failureText;   // followed by the failing address
+    std::function<uint8_t(uint32_t)> expected;
+};
+
+Attempt CheckBlock(const BlockCheck& check, uint32_t b, uint32_t end) {
+    // A fresh zeroed buffer for every read, so a short read can never pass as erased data.
+    Block buffer{};
+    Attempt attempt;
+    attempt.badAddress = b;  // a block that cannot be read fails at its own address
+    attempt.readOk = FlashReadBlock(b, kBlockSize, buffer.data());
+    if (!attempt.readOk) return attempt;
+    for (uint32_t j = 0; j < kBlockSize && uint64_t{b} + j <= end; ++j) {
+        if (buffer[j] != check.expected(b + j)) {
+            attempt.badAddress = b + j;
+            return attempt;
+        }
+    }
+    attempt.passed = true;
+    return attempt;
+}
+
+// Walks the blocks from start through end; a block may fail twice and pass on the third
+// look before the check gives up.
+bool CheckRange(const BlockCheck& check, uint32_t start, uint32_t end, IspReporter& report) {
+    const uint64_t total = uint64_t{end} - start + 1;
+    int failures = 0;
+    for (uint64_t b = start; b <= end;) {
+        if (gStopRequest) return false;
+        const auto block = static_cast<uint32_t>(b);
+        const Attempt attempt = CheckBlock(check, block, end);
+        if (attempt.readOk) {
+            report.ProcessAddress(check.progressText + HexDigits6(block));
+            report.ProcessMessages();
+        }
+        if (attempt.passed) {
+            failures = 0;
+            b += kBlockSize;
+            report.Progress(check.stage, std::min(b - start, total), total);
+            continue;
+        }
+        if (++failures == kAttemptsPerBlock) {
+            report.ProcessInfo(check.failureText + HexDigits6(attempt.badAddress));
+            return false;
+        }
+    }
+    return true;
+}
+
+// Waits for the flash to finish its last write: up to 101 status reads, 1 ms apart.
+bool WaitForIdle() {
+    for (int i = 0; i < kIdleReads; ++i) {
+        if ((FlashReadStatus() & 0x01) == 0) return true;
+        if (i + 1 < kIdleReads) CurrentClock().Sleep(1);
+    }
+    return false;
+}
+
+}  // namespace
+
+uint8_t ImageByteFor(uint32_t address) {
+    if (address < gRangeStart) return 0xFF;
+    const uint32_t offset = address - gRangeStart;
+    return offset < kFlashImageSize ? gFlashImage[offset] : 0xFF;
+}
+
+bool BlankCheckRange(uint32_t start, uint32_t end, IspReporter& report) {
+    const BlockCheck check{IspStage::BlankCheck, "Blanking Addr: 0x", "Blanking Fail at 0x",
+                           [](uint32_t) { return uint8_t{0xFF}; }};
+    return CheckRange(check, start, end, report);
+}
+
+bool VerifyRange(uint32_t start, uint32_t end, IspReporter& report) {
+    const BlockCheck check{IspStage::Verify, "Verifying Addr: 0x", "Verifying Fail at 0x",
+                           ImageByteFor};
+    return CheckRange(check, start, end, report);
+}
+
+bool ProgramRange(uint32_t start, uint32_t end, IspReporter& report) {
+    const uint32_t pageSize = gPageSize == 0 ? 256 : gPageSize;
+    const uint64_t total = end > start ? uint64_t{end} - start : 0;
+    std::array<uint8_t, 256> page{};
+    for (uint64_t a = start; a < end; a += pageSize) {
+        if (gStopRequest) return false;
+        const auto address = static_cast<uint32_t>(a);
+        for (uint32_t k = 0; k < pageSize; ++k) page[k] = ImageByteFor(address + k);
+        report.Progress(IspStage::Program, a - start, total);
+        if (std::all_of(page.begin(), page.begin() + pageSize, [](uint8_t v) { return v == 0xFF; }))
+            continue;
+        const bool idle = WaitForIdle();
+        FlashWriteEnable();
+        report.ProcessAddress(HexAddress(address));
+        report.ProcessMessages();
+        // A page that could not be started or whose program request was refused would
+        // otherwise pass silently whenever Verify is off.
+        if (!idle || !FlashProgramPage(address, static_cast<uint16_t>(pageSize), page.data())) {
+            report.ProcessInfo("Programming Fail at " + HexAddress(address));
+            return false;
+        }
+        for (int i = 0; i < kReadyPolls; ++i) {
+            CurrentClock().Sleep(1);
+            if (SpiReady()) break;
+        }
+    }
+    report.Progress(IspStage::Program, total, total);
+    return true;
+}
+
+bool ReadBackFlash(uint32_t start, uint32_t end, IspReporter& report) {
+    const uint64_t last = std::min<uint64_t>(end, kFlashImageSize - 1);
+    std::fill(gReadBackImage.begin() + start, gReadBackImage.begin() + last + 1, uint8_t{0x5A});
+    const uint64_t total = last - start + 1;
+    int failures = 0;
+    for (uint64_t b = start; b <= end;) {
+        if (gStopRequest) return false;
+        const auto block = static_cast<uint32_t>(b);
+        Block first{};
+        Attempt attempt;
+        attempt.badAddress = block;
+        attempt.readOk = FlashReadBlock(block, kBlockSize, first.data());
+        if (attempt.readOk) {
+            const size_t keep = b < kFlashImageSize ? std::min<uint64_t>(kBlockSize, kFlashImageSize - b) : 0;
+            std::copy_n(first.begin(), keep, gReadBackImage.begin() + b);
+            Block second{};
+            FlashReadBlock(block, kBlockSize, second.data());
+            const auto diff = std::mismatch(first.begin(), first.end(), second.begin());
+            attempt.passed = diff.first == first.end();
+            if (!attempt.passed) attempt.badAddress = block + uint32_t(diff.first - first.begin());
+            report.ProcessAddress("Verifying Addr: 0x" + HexDigits6(block));
+            report.ProcessMessages();
+        }
+        if (attempt.passed) {
+            failures = 0;
+            b += kBlockSize;
+            report.Progress(IspStage::ReadBack, std::min(b - start, total), total);
+            continue;
+        }
+        if (++failures == kAttemptsPerBlock) {
+            report.ProcessInfo("Verifying Fail at 0x" + HexDigits6(attempt.badAddress));
+            return false;
+        }
+    }
+    return true;
+}
