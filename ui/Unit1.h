@@ -1,0 +1,95 @@
+#pragma once
+// The main window, Form1 of class TForm1: the detection panel at the top and the page
+// control with its six pages. Its handlers carry the page logic; each page's handlers live
+// in a file of their own (Unit1.cpp holds start-up, close and the page change, Detection.cpp
+// the detection cycle, Settings.cpp the saved settings, Page*.cpp the pages).
+
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "ui/SettingsStore.h"
+#include "ui/UiServices.h"
+#include "ui_Unit1.h"
+
+class QColor;
+class QKeyEvent;
+
+// Virtual-key codes the handlers look at.
+inline constexpr int kVkReturn = 0x0D;
+inline constexpr int kVkInsert = 0x2D;
+inline constexpr int kVkDelete = 0x2E;
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // Creates the window; FormCreate runs during creation. `services` and the settings
+    // location are the window's view of the desktop, replaceable for tests.
+    explicit TForm1(UiServices& services, SettingsLocation settings = {},
+                    QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The form's components, by their names (ui.lbledtVID, ui.MainPageControl, ...).
+    Ui::Form1 ui;
+    // Drives detection; enabled, 1000 ms as designed.
+    QTimer* Timer1;
+
+    // The window's dialogs.
+    static constexpr FileDialogSpec OpenBinFileDialog{"Hex File|*.hex;*.h00|Binary File|*.bin",
+                                                      "*.hex"};
+    static constexpr FileDialogSpec SaveBinFIleDialog{"Binary File|*.bin", "*.bin"};
+
+    // Start-up, close and the page change.
+    void FormCreate();
+    void FormClose();
+    void MainPageControlChange();
+    // The I2C Access page's step each time it becomes the active page.
+    void PageMI2CCtrlActivate();
+
+    // Detection.
+    void Timer1Timer();
+    void chkDetectUSBClick();
+    void lbledtVIDPIDKeyDown(QLineEdit* sender, int key);
+    void ShowVidPid();
+
+    // Saved settings.
+    void LoadSettings();
+    void SaveSettings();
+
+    // ISP page.
+    void rbnRangeClick();
+    void RememberProgramFile();
+
+    // Parameter page.
+    void ShowSysPara();
+
+    // Runs `handler` as the window's message loop runs an event handler: a conversion error
+    // (or any other error) it raises is shown with the standard error display and the
+    // window stays open.
+    void RunHandler(const std::function<void()>& handler);
+
+    UiServices& Services() { return services_; }
+    // The margin FormCreate added to the window's size for the screen's resolution.
+    int Margin() const { return margin_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ConnectHandlers();
+    void SetUpControls();
+    void SetPanelColour(QWidget* panel, const QColor& colour);
+    // chkISPMode, chkProtect, chkReadFile, chkErase, chkBlank, chkProgram, chkVerify.
+    std::array<QCheckBox*, 7> IspOptionBoxes() const;
+
+    UiServices& services_;
+    SettingsLocation settings_;
+    int margin_ = 0;
+};
+
+// The virtual-key code of a key press (Enter and Return both give kVkReturn), 0 for a key
+// the handlers never look at.
+int VirtualKeyOf(const QKeyEvent& event);

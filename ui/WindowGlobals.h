@@ -1,0 +1,30 @@
+#pragma once
+// The window's process-wide texts, tables and flags. They are plain globals, constructed
+// before the window and destroyed after it, in the order declared here.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+extern std::string gVid;             // VID text that detection uses; saved as "UsbVIDSet"
+extern std::string gPid;             // PID text that detection uses; saved as "UsbPIDSet"
+extern std::string gMatchString;     // "vid_" + gVid + "&pid_" + gPid, the normal device
+extern const std::string gVersionCaption;
+extern std::string gModifyFileName;  // firmware file of the Gen. Bin File page
+extern std::string gSaveFileName;    // output file of the Gen. Bin File page
+
+extern const std::array<std::string, 2> gConnectText;
+extern const std::array<std::string, 2> gPlayText;
+extern const std::array<std::string, 2> gFormatText;
+extern const std::array<std::string, 32> gRateNames;
+
+// Window flags, 0 at process start.
+extern uint8_t gDetectEnabled;       // the detection cycle runs
+extern uint8_t gIspBusy;             // the Auto run is in its handler; detection pauses
+extern uint8_t gUpdateDeviceToggle;  // 1: update device 7C3D was tried last; 0: 0B7E
+
+// The chip's four-byte option block, shown on the Parameter page.
+extern std::array<uint8_t, 4> gSysPara;
+
+// Back to the values at process start (tests).
+void ResetWindowGlobals();
