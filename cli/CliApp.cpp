@@ -1,0 +1,145 @@
+#include "cli/CliApp.h"
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/CliSession.h"
+#include "cli/Commands.h"
+
+namespace {
+
+// Adds --range START SIZE (in KB) to a flash command.
+void AddRangeOption(CLI::App& cmd, std::vector<uint32_t>& range) {
+    cmd.add_option("--range", range, "work on an assigned flash range: START SIZE, in KB")
+        ->expected(2);
+}
+
+void ApplyRange(const std::vector<uint32_t>& range, FlashCommandOptions& flash) {
+    flash.assignRange = range.size() == 2;
+    if (flash.assignRange) {
+        flash.startKb = range[0];
+        flash.sizeKb = range[1];
+    }
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           bool outIsTerminal) {
+    CLI::App app{"Updates and inspects the firmware of a Quorvel USB audio bridge chip.",
+                 "quorvel-isp"};
+    app.require_subcommand(1);
+    GlobalOptions global;
+    app.add_flag("--sim", global.sim, "use the embedded simulated chip (fresh, blank flash)");
+    app.add_option("--sim-state", global.simState,
+                   "use the simulated chip whose state lives in DIR (saved back afterwards)")
+        ->type_name("DIR");
+    app.add_option("--sim-device", global.simDevice,
+                   "identity of the simulated chip: normal, 7c3d-6000 or 0b7e-6000")
+        ->capture_default_str();
+    app.add_option("--sim-clock", global.simClock,
+                   "simulator time: real (flash busy times scaled down) or virtual (datasheet "
+                   "times, no real waiting)")
+        ->capture_default_str();
+    app.add_option("--sim-latency-us", global.simLatencyUs,
+                   "virtual time each control request costs on the simulated chip");
+    app.add_flag("--trace", global.trace, "print every driver call on stderr");
+    app.add_option("--vid", global.vid, "VID of the normal device (hex)")->capture_default_str();
+    app.add_option("--pid", global.pid, "PID of the normal device (hex)")->capture_default_str();
+    app.add_option("--device", global.device, "use the device with this interface path")
+        ->type_name("PATH");
+
+    std::function<int(CliSession&)> command;
+    std::string file, output, value;
+    std::vector<uint32_t> range;
+    std::vector<std::string> skip;
+    bool noIspMode = false;
+    FlashCommandOptions flash;
+    flash.progressBar = outIsTerminal;
+    GenBinOptions genBin;
+
+    app.add_subcommand("detect", "search for the normal and the firmware-update devices")
+        ->callback([&] { command = DetectCommand; });
+
+    auto* checksum = app.add_subcommand("checksum", "load a program file and print its checksum");
+    checksum->add_option("FILE", file, "Intel HEX (.hex, .h00) or binary (.bin)")->required();
+    checksum->callback([&] { command = [&](CliSession& s) { return ChecksumCommand(s, file); }; });
+
+    auto* autoCmd = app.add_subcommand(
+        "auto", "update the firmware: ISP mode, erase, blank check, program, verify, protect");
+    autoCmd->add_option("FILE", file, "program file")->required();
+    AddRangeOption(*autoCmd, range);
+    autoCmd->add_option("--skip", skip, "steps to leave out: isp-mode, erase, blank, program, "
+                                        "verify, protect")
+        ->delimiter(',')
+        ->type_name("STEP[,STEP...]");
+    autoCmd->callback([&] {
+        ApplyRange(range, flash);
+        command = [&](CliSession& s) { return AutoCommand(s, file, flash, skip); };
+    });
+
+    struct Single {
+        const char* name;
+        const char* help;
+        SingleOperation op;
+        const char* argument;  // name of the positional argument, or null
+        bool hasRange;
+    };
+    const Single singles[] = {
+        {"chip-id", "read the flash identification", SingleOperation::ChipId, nullptr, false},
+        {"status", "read the flash status register", SingleOperation::Status, nullptr, false},
+        {"write-status", "write the flash status register", SingleOperation::WriteStatus, "HEX", false},
+        {"erase", "erase the whole chip, or the sectors of --range", SingleOperation::Erase, nullptr, true},
+        {"blank", "check that the flash is erased where FILE goes", SingleOperation::Blank, "FILE", true},
+        {"program", "program FILE into the flash", SingleOperation::Program, "FILE", true},
+        {"verify", "compare the flash with FILE", SingleOperation::Verify, "FILE", true},
+        {"read-flash", "save the first 128 KB of the flash to OUT", SingleOperation::ReadFlash, "OUT", false},
+    };
+    for (const Single& single : singles) {
+        auto* cmd = app.add_subcommand(single.name, single.help);
+        if (single.argument) cmd->add_option(single.argument, value, single.argument)->required();
+        if (single.hasRange) AddRangeOption(*cmd, range);
+        cmd->add_flag("--no-isp-mode", noIspMode, "leave the ISP mode alone");
+        const SingleOperation op = single.op;
+        cmd->callback([&, op] {
+            ApplyRange(range, flash);
+            flash.ispMode = !noIspMode;
+            command = [&, op](CliSession& s) { return SingleOperationCommand(s, op, value, flash); };
+        });
+    }
+
+    auto* gen = app.add_subcommand(
+        "gen-bin", "write a copy of a firmware image with a new VID, PID and texts");
+    gen->add_option("IN", file, "firmware image (.hex, .h00 or .bin)")->required();
+    gen->add_option("OUT", output, "new binary file")->required();
+    gen->add_option("--vid", genBin.vid, "new VID (hex)")->capture_default_str();
+    gen->add_option("--pid", genBin.pid, "new PID (hex)")->capture_default_str();
+    const char* stringHelp[5] = {"manufacturer", "product name", "serial number",
+                                 "play-port name", "record-port name"};
+    for (int i = 0; i < 5; ++i)
+        gen->add_option("--str" + std::to_string(i), genBin.strings[i], stringHelp[i]);
+    gen->callback([&] {
+        command = [&](CliSession& s) { return GenBinCommand(s, file, output, genBin); };
+    });
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e, out, err);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e, out, err);
+        return kExitUsage;
+    }
+
+    CliSession session(global, out, err);
+    if (!session.Start()) return kExitUsage;
+    const int rc = command(session);
+    if (!session.Finish()) return rc == kExitOk ? kExitFailed : rc;
+    return rc;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// One run of the command-line tool against a device: the platform under gDevice (the
+// system's USB stack or the simulated chip, with the optional path filter and trace), the
+// choice of the device, and saving the simulated chip's state at the end.
+
+#include <cstdint>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "cli/DeviceSelection.h"
+#include "cli/TracingPlatform.h"
+#include "device/Clock.h"
+#include "device/DevicePlatform.h"
+
+class SimulatedChip;
+
+struct GlobalOptions {
+    bool sim = false;
+    std::string simState;
+    std::string simDevice = "normal";
+    std::string simClock = "real";
+    uint64_t simLatencyUs = 0;
+    bool trace = false;
+    std::string vid = "7c3d";
+    std::string pid = "6012";
+    std::string device;
+
+    bool UsesSimulator() const { return sim || !simState.empty(); }
+};
+
+class CliSession {
+public:
+    CliSession(GlobalOptions options, std::ostream& out, std::ostream& err);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    // Builds the platform. Returns false (with a message on stderr) for a bad option or a
+    // simulator state that cannot be loaded.
+    bool Start();
+    // Finds exactly one device and makes gDevice point at it. Returns an exit code.
+    int ConnectDevice();
+    // The device that ConnectDevice chose.
+    const DeviceIdentity& Identity() const { return *identity_; }
+    // Every matching device in the search order (for detect).
+    std::vector<DeviceMatch> Matches();
+    // Routes gDevice through the trace (when asked for) onto `platform`.
+    void Attach(DevicePlatform& platform);
+    // Writes the simulator's state back when it came from a directory. False on failure.
+    bool Finish();
+
+    DevicePlatform& Base() { return *base_; }
+    const std::vector<DeviceIdentity>& Order() const { return order_; }
+    std::ostream& out;
+    std::ostream& err;
+
+private:
+    bool StartSimulator();
+
+    GlobalOptions options_;
+    std::vector<DeviceIdentity> order_;
+    const DeviceIdentity* identity_ = nullptr;
+    VirtualClock virtualClock_;
+    std::unique_ptr<SimulatedChip> sim_;
+    std::unique_ptr<DevicePlatform> system_;
+    DevicePlatform* base_ = nullptr;
+    std::unique_ptr<SinglePathPlatform> single_;
+    std::unique_ptr<TracingPlatform> tracer_;
+    bool finished_ = false;
+};

@@ -1,0 +1,19 @@
+#include "cli/Commands.h"
+#include "device/QuorvelUsb.h"
+
+// One search per device kind, in the window's order: every matching path, then the
+// message of the first kind found.
+int DetectCommand(CliSession& session) {
+    for (const DeviceMatch& m : session.Matches()) session.out << m.path << "\n";
+    session.Attach(session.Base());
+    const DeviceIdentity* found = nullptr;
+    for (const DeviceIdentity& identity : session.Order()) {
+        gDevice.SetKsPath(identity.ksPath);
+        gDevice.SetMatchString(identity.match.c_str());
+        gDevice.ClearFound();
+        gDevice.FindDevice();
+        if (gDevice.IsFound() && found == nullptr) found = &identity;
+    }
+    session.out << (found ? found->message : "No device is available") << "\n";
+    return found ? 0 : 1;
+}
