@@ -1,5 +1,6 @@
 #include "cli/CliSession.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #include "device/QuorvelUsb.h"
@@ -130,6 +131,12 @@ bool CliSession::Finish() {
     if (finished_) return true;
     finished_ = true;
     gDevice.CloseDevice();
+    if (&CurrentClock() == &virtualClock_) {
+        char text[64];
+        std::snprintf(text, sizeof text, "simulated time: %.3f s\n",
+                      double(virtualClock_.NowMicros()) / 1e6);
+        err << text;
+    }
     if (!sim_ || options_.simState.empty()) return true;
     std::string error;
     if (!sim_->SaveState(options_.simState, &error)) {
