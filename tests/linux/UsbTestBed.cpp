@@ -85,10 +85,21 @@ void EmulatedUsbDevice::SetResponder(Responder responder) {
     responder_ = std::move(responder);
 }
 
-void EmulatedUsbDevice::InjectFault(Fault fault, size_t after) {
+void EmulatedUsbDevice::InjectFault(Fault fault, Trigger from, int count) {
     std::lock_guard lock(mutex_);
     fault_ = fault;
-    faultAfter_ = after;
+    faultFrom_ = std::move(from);
+    faultCount_ = count;
+}
+
+bool EmulatedUsbDevice::TakeFault(const std::array<uint8_t, 8>& setup) {
+    if (fault_ == Fault::None || faultCount_ == 0) return false;
+    if (faultFrom_) {
+        if (!faultFrom_(setup)) return false;
+        faultFrom_ = {};  // started: it goes on from here
+    }
+    if (faultCount_ > 0) --faultCount_;
+    return true;
 }
 
 std::vector<BusRequest> EmulatedUsbDevice::Requests() const {
@@ -150,16 +161,15 @@ void EmulatedUsbDevice::SubmitUrb(UMockdevIoctlClient* client) {
         urbData, offsetof(usbdevfs_urb, buffer), static_cast<gsize>(urb->buffer_length), nullptr);
     uint8_t* bytes = buffer->data;
 
-    std::lock_guard lock(mutex_);
-    const bool faulty = fault_ != Fault::None && faultAfter_ == 0;
-    if (fault_ != Fault::None && faultAfter_ > 0) --faultAfter_;
-    if (faulty && fault_ == Fault::Gone) {
-        umockdev_ioctl_client_complete(client, -1, ENODEV);
-        return;
-    }
-
     BusRequest seen;
     std::memcpy(seen.setup.data(), bytes, 8);
+
+    std::lock_guard lock(mutex_);
+    const bool faulty = TakeFault(seen.setup);
+    if (faulty && fault_ == Fault::Gone) {
+        umockdev_ioctl_client_complete(client, -1, ENODEV);  // never reaches the device
+        return;
+    }
     const ControlSetup setup{bytes[0], bytes[1], Get16(bytes + 2), Get16(bytes + 4)};
     const size_t wLength = Get16(bytes + 6);
     const size_t room = std::min<size_t>(wLength, static_cast<size_t>(urb->buffer_length) - 8);
@@ -218,7 +228,12 @@ UsbTestBed::~UsbTestBed() {
     g_object_unref(handler_);
 }
 
-std::string UsbTestBed::RootDir() const { return umockdev_testbed_get_root_dir(testbed_); }
+std::string UsbTestBed::RootDir() const {
+    gchar* dir = umockdev_testbed_get_root_dir(testbed_);  // ours to free
+    std::string root = dir;
+    g_free(dir);
+    return root;
+}
 
 EmulatedUsbDevice& UsbTestBed::Add(UsbDeviceSpec spec) {
     const std::string sysPath = SysPathFor(spec.sysfsName, spec.bus);

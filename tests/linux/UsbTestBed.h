@@ -55,9 +55,13 @@ public:
         Stall,  // the device stalls the request (EPIPE at completion)
     };
 
+    // Picks the request a fault starts with, from its setup packet.
+    using Trigger = std::function<bool(const std::array<uint8_t, 8>& setup)>;
+
     void SetResponder(Responder responder);
-    // Every control request from the `after`-th one on (0: the next one) fails this way.
-    void InjectFault(Fault fault, size_t after = 0);
+    // `count` control requests (-1: all) fail this way, starting with the first one that
+    // `from` accepts (no trigger: the next one).
+    void InjectFault(Fault fault, Trigger from = {}, int count = -1);
 
     std::vector<BusRequest> Requests() const;
     void ClearRequests();
@@ -74,13 +78,16 @@ private:
     bool HandleIoctl(UMockdevIoctlClient* client);
     void SubmitUrb(UMockdevIoctlClient* client);
     void ReapUrb(UMockdevIoctlClient* client);
+    // Whether the request with this setup is hit by the injected fault (mutex held).
+    bool TakeFault(const std::array<uint8_t, 8>& setup);
 
     UsbDeviceSpec spec_;
     std::string sysPath_;
     mutable std::mutex mutex_;
     Responder responder_;
     Fault fault_ = Fault::None;
-    size_t faultAfter_ = 0;
+    Trigger faultFrom_;
+    int faultCount_ = 0;
     std::vector<BusRequest> requests_;
     size_t claims_ = 0;
     std::deque<UMockdevIoctlData*> completed_;  // URBs waiting to be reaped
