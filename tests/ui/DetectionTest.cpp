@@ -61,6 +61,17 @@ struct FoundCase {
     const char* message;
 };
 
+std::string IdentityName(SimIdentity id) {
+    switch (id) {
+        case SimIdentity::Normal: return "Normal";
+        case SimIdentity::Update7C3D: return "Update7C3D";
+        case SimIdentity::Update0B7E: return "Update0B7E";
+    }
+    return "Unknown";
+}
+
+void PrintTo(const FoundCase& c, std::ostream* os) { *os << IdentityName(c.identity); }
+
 class DetectionFoundTest : public DetectionTest, public ::testing::WithParamInterface<FoundCase> {};
 
 TEST_P(DetectionFoundTest, ShowsWhichDeviceWasFound) {
@@ -81,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
     Identities, DetectionFoundTest,
     ::testing::Values(FoundCase{SimIdentity::Normal, 1, "Device 6012 is exist"},
                       FoundCase{SimIdentity::Update7C3D, 2, "Firmware update device 7C3D is exist"},
-                      FoundCase{SimIdentity::Update0B7E, 4, "Firmware update device 0B7E is exist"}));
+                      FoundCase{SimIdentity::Update0B7E, 4, "Firmware update device 0B7E is exist"}),
+    [](const auto& info) { return IdentityName(info.param.identity); });
 
 TEST_F(DetectionTest, WatchesAFoundDeviceAndSearchesOnWhenItGoes) {
     StartWindow();

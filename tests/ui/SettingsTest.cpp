@@ -50,6 +50,8 @@ const LoadCase kLoadCases[] = {
     {"EmptyVidAndPid", "[General]\nUsbVIDSet=\nUsbPIDSet=\n", kNoProtect, true, "64", "64", "7c3d", "6012", 0, 0x8000},
 };
 
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
+
 class SettingsLoadTest : public SettingsTest, public ::testing::WithParamInterface<LoadCase> {};
 
 TEST_P(SettingsLoadTest, StartShowsWhatWasStored) {
@@ -116,6 +118,8 @@ struct RangeCase {
     const char* readBack;
 };
 
+void PrintTo(const RangeCase& c, std::ostream* os) { *os << '"' << c.typed << '"'; }
+
 class SettingsRangeTest : public SettingsTest, public ::testing::WithParamInterface<RangeCase> {};
 
 TEST_P(SettingsRangeTest, StartIsStoredInEightKilobyteSteps) {
@@ -133,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(Starts, SettingsRangeTest,
                          ::testing::Values(RangeCase{"12", 1, "8"}, RangeCase{"7", 0, "0"},
                                            RangeCase{"2040", 255, "2040"},
                                            // Held to 2040 so that it fits its field.
-                                           RangeCase{"2048", 255, "2040"}, RangeCase{"9999", 255, "2040"}));
+                                           RangeCase{"2048", 255, "2040"}, RangeCase{"9999", 255, "2040"}),
+                         [](const auto& info) { return std::string("Start") + info.param.typed; });
 
 TEST_F(SettingsTest, ConversionErrorAbandonsTheSave) {
     WriteIni("[General]\nUsbVIDSet=0b7e\n");

@@ -92,6 +92,8 @@ struct SizeCase {
     int width, height, pageHeight;
 };
 
+void PrintTo(const SizeCase& c, std::ostream* os) { *os << c.pixelsPerInch << " ppi"; }
+
 class WindowSizeTest : public WindowFixture, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(WindowSizeTest, FollowsTheScreenResolution) {
@@ -106,7 +108,8 @@ TEST_P(WindowSizeTest, FollowsTheScreenResolution) {
 
 INSTANTIATE_TEST_SUITE_P(Resolutions, WindowSizeTest,
                          ::testing::Values(SizeCase{96, 606, 360, 220}, SizeCase{119, 606, 360, 220},
-                                           SizeCase{120, 746, 500, 360}, SizeCase{144, 746, 500, 360}));
+                                           SizeCase{120, 746, 500, 360}, SizeCase{144, 746, 500, 360}),
+                         [](const auto& info) { return "Dpi" + std::to_string(info.param.pixelsPerInch); });
 
 // The form's controls: name, the caption or text it carries, and its design-time states.
 struct Control {
