@@ -117,10 +117,12 @@ int CliSession::ConnectDevice() {
     // Find out here whether the device can be opened at all, so that a missing access
     // right is named instead of showing up as failed requests.
     if (!gDevice.OpenDevice()) {
-        err << "quorvel-isp: cannot open " << matches.front().path << "\n"
-            << "  The device is present but could not be opened (no access rights?).\n"
-            << "  Install the udev rules file 70-quorvel-isp.rules into /etc/udev/rules.d\n"
-            << "  (or run cmake --install), then replug the device.\n";
+        err << "quorvel-isp: cannot open " << matches.front().path << "\n";
+        if (base_->LastOpenDenied()) {
+            err << "  The device is present, but this user may not open it. Install the udev\n"
+                << "  rules file 70-quorvel-isp.rules (packaging/udev/) into /etc/udev/rules.d,\n"
+                << "  run 'udevadm control --reload-rules' and replug the device.\n";
+        }
         return 1;
     }
     gDevice.CloseDevice();

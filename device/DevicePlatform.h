@@ -39,6 +39,10 @@ public:
 
     // Releases a handle returned by Open.
     virtual void Close(DeviceHandle handle) = 0;
+
+    // Whether the last failed Open found the device but was denied access to it (so the
+    // user can be told to fix the permissions rather than to check the cable).
+    virtual bool LastOpenDenied() const { return false; }
 };
 
 // A platform with no devices at all: every list is empty and nothing opens.

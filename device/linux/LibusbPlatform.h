@@ -54,6 +54,7 @@ public:
     // kErrorNotFound when the path names no present device, another negative libusb code
     // otherwise.
     int LastOpenError() const { return lastOpenError_; }
+    bool LastOpenDenied() const override { return lastOpenError_ == kErrorAccess; }
     // libusb's name for an error code, e.g. "LIBUSB_ERROR_ACCESS".
     static std::string ErrorName(int error);
 
