@@ -1,0 +1,125 @@
+// Saving and loading the simulated chip's lasting state.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "device/Clock.h"
+#include "sim/SimulatedChip.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SimState : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("quorvel-simstate-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void WriteFile(const std::string& name, const std::string& bytes) {
+        fs::create_directories(dir);
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+    }
+
+    VirtualClock clock;
+    fs::path dir;
+};
+
+TEST_F(SimState, RoundTrip) {
+    SimulatedChip a(clock);
+    a.SetIdentity(SimIdentity::Update0B7E);
+    a.SetNormalIds(0x1234, 0x5678);
+    a.Flash().SetJedecId(0xC2, 0x22, 0x12);
+    a.Flash().Contents()[0] = 0x00;
+    a.Flash().Contents().back() = 0x5A;
+    a.Flash().SetStatus(0x9C);
+    a.Eeprom().option = {1, 2, 3, 4};
+    a.Eeprom().vid = {'A', 'B', 'C', 'D'};
+    a.Eeprom().SetStringText(3, "serial 42");
+    a.Eeprom().present = false;
+    std::string error;
+    ASSERT_TRUE(a.SaveState(dir.string(), &error)) << error;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        EXPECT_NE(entry.path().extension(), ".tmp") << "temporary files are renamed";
+    }
+
+    SimulatedChip b(clock);
+    ASSERT_TRUE(b.LoadState(dir.string(), &error)) << error;
+    EXPECT_EQ(b.Identity(), SimIdentity::Update0B7E);
+    EXPECT_EQ(b.InterfacePath(), a.InterfacePath());
+    b.SetIdentity(SimIdentity::Normal);
+    EXPECT_EQ(b.Vid(), 0x1234);
+    EXPECT_EQ(b.Pid(), 0x5678);
+    EXPECT_EQ(b.Flash().JedecId(), (std::array<uint8_t, 3>{0xC2, 0x22, 0x12}));
+    EXPECT_EQ(b.Flash().Contents(), a.Flash().Contents());
+    EXPECT_EQ(b.Flash().Status(), 0x9C);
+    EXPECT_EQ(b.Eeprom(), a.Eeprom());
+}
+
+TEST_F(SimState, MissingDirectoryMeansDefaults) {
+    SimulatedChip chip(clock);
+    chip.Flash().Contents()[0] = 0;
+    chip.Eeprom().SetStringText(1, "changed");
+    ASSERT_TRUE(chip.LoadState(dir.string()));
+    EXPECT_EQ(chip.Flash().Contents(), std::vector<uint8_t>(SimFlash::kDefaultSize, 0xFF));
+    EXPECT_EQ(chip.Eeprom(), SimEeprom{});
+    EXPECT_EQ(chip.Identity(), SimIdentity::Normal);
+}
+
+TEST_F(SimState, DirectoryWithOnlyAShortFlashFile) {
+    WriteFile("flash.bin", std::string("\x01\x02\x03", 3));
+    SimulatedChip chip(clock);
+    ASSERT_TRUE(chip.LoadState(dir.string()));
+    const auto& flash = chip.Flash().Contents();
+    ASSERT_EQ(flash.size(), SimFlash::kDefaultSize);
+    EXPECT_EQ(flash[0], 1);
+    EXPECT_EQ(flash[2], 3);
+    EXPECT_EQ(flash[3], 0xFF);
+    EXPECT_EQ(chip.Flash().JedecId(), (std::array<uint8_t, 3>{0xC2, 0x20, 0x14}));
+}
+
+TEST_F(SimState, BadFilesChangeNothing) {
+    struct Case {
+        const char* name;
+        std::string chip;
+        size_t flashSize;
+        const char* errorPart;
+    };
+    const Case cases[] = {
+        {"unknown key", "colour blue\n", 0, "chip.txt:1"},
+        {"bad byte", "# comment\n\noption 10 00 zz 80\n", 0, "chip.txt:3"},
+        {"too few bytes", "jedec c2 20\n", 0, "chip.txt:1"},
+        {"unknown identity", "identity other\n", 0, "chip.txt:1"},
+        {"flash too large for its part", "jedec c2 20 10\n", 0x10001, "flash.bin"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(dir);
+        WriteFile("chip.txt", c.chip);
+        if (c.flashSize > 0) WriteFile("flash.bin", std::string(c.flashSize, '\0'));
+        SimulatedChip chip(clock);
+        chip.Flash().Contents()[7] = 0x07;
+        std::string error;
+        EXPECT_FALSE(chip.LoadState(dir.string(), &error));
+        EXPECT_NE(error.find(c.errorPart), std::string::npos) << error;
+        EXPECT_EQ(chip.Flash().Contents()[7], 0x07);
+        EXPECT_EQ(chip.Flash().Size(), SimFlash::kDefaultSize);
+    }
+}
+
+TEST_F(SimState, SaveIntoAPathThatIsAFileFails) {
+    WriteFile("occupied", "x");
+    SimulatedChip chip(clock);
+    std::string error;
+    EXPECT_FALSE(chip.SaveState((dir / "occupied").string(), &error));
+    EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
