@@ -19,7 +19,8 @@ ProgramFileLoad ReadBinaryFile(const std::string& name) {
     }
     if (file.bytes.empty()) return ProgramFileFailed(name, ProgramFileError::NoData, "is empty");
 
-    std::vector<uint8_t> image(kFlashImageSize, 0xFF);
+    static std::vector<uint8_t> image(kFlashImageSize);
+    std::memset(image.data(), 0xFF, kFlashImageSize);
     std::memcpy(image.data(), file.bytes.data(), file.bytes.size());
     const auto length = static_cast<uint32_t>(file.bytes.size());
     return ProgramFileLoaded(length, ReplaceImage(image.data(), length));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <system_error>
 
@@ -22,13 +23,20 @@ FileBytes ReadFileBytes(const std::string& name, size_t limit) {
         result.systemReason = SystemText(errno);
         return result;
     }
-    char chunk[65536];
-    while (result.bytes.size() < limit) {
-        const size_t want = std::min(sizeof chunk, limit - result.bytes.size());
-        const size_t got = std::fread(chunk, 1, want, file.get());
-        result.bytes.append(chunk, got);
+    // Sized once from the file's length where it can be known; the loop still reads to the
+    // real end, so a file that grows or shrinks meanwhile is read as it is.
+    std::error_code sizeError;
+    const uintmax_t expected = std::filesystem::file_size(name, sizeError);
+    size_t used = 0;
+    result.bytes.resize(std::min<uintmax_t>(sizeError ? 65536 : expected + 1, limit));
+    while (used < limit) {
+        if (used == result.bytes.size()) result.bytes.resize(std::min(limit, 2 * used + 65536));
+        const size_t want = result.bytes.size() - used;
+        const size_t got = std::fread(result.bytes.data() + used, 1, want, file.get());
+        used += got;
         if (got < want) break;
     }
+    result.bytes.resize(used);
     if (std::ferror(file.get())) {
         result.status = FileBytes::ReadFailed;
         result.systemReason = SystemText(errno);

@@ -20,7 +20,9 @@ ProgramFileLoad ReadHexFile(const std::string& name) {
     }
     if (file.bytes.empty()) return ProgramFileFailed(name, ProgramFileError::NoData, "is empty");
 
-    std::vector<uint8_t> image(kFlashImageSize);
+    // Parsed into a scratch image kept for the process (no fresh 256 KB per load), so
+    // that a rejected file leaves gFlashImage as it was.
+    static std::vector<uint8_t> image(kFlashImageSize);
     const IntelHexParse parse = ParseIntelHex(file.bytes, image.data());
     if (!parse.ok) {
         const ProgramFileError error =

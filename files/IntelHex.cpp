@@ -12,12 +12,23 @@ bool IsLineEndBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
+// Digit values by character, 0xFF for a character that is not a hexadecimal digit. A table
+// instead of comparisons: random data makes the digit/letter branches unpredictable, and
+// this loop is where a HEX file's load time goes.
+struct HexDigitTable {
+    uint8_t value[256];
+    constexpr HexDigitTable() : value() {
+        for (int c = 0; c < 256; ++c) value[c] = 0xFF;
+        for (int d = 0; d < 10; ++d) value['0' + d] = static_cast<uint8_t>(d);
+        for (int d = 0; d < 6; ++d) {
+            value['A' + d] = static_cast<uint8_t>(10 + d);
+            value['a' + d] = static_cast<uint8_t>(10 + d);
+        }
+    }
+};
+constexpr HexDigitTable kHexDigits;
+
+uint8_t HexValue(char c) { return kHexDigits.value[static_cast<unsigned char>(c)]; }
 
 std::string TwoHexDigits(unsigned value) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -74,11 +85,13 @@ private:
     bool Record(std::string_view lineText) {
         if (lineText.front() != ':') return Reject("text outside a record");
         const std::string_view digits = lineText.substr(1);
-        for (size_t i = 0; i < digits.size(); ++i) {
-            if (HexValue(digits[i]) < 0) {
-                return Reject("a character that is not a hexadecimal digit at column " +
-                              std::to_string(i + 2));
-            }
+        uint8_t invalid = 0;
+        for (const char c : digits) invalid |= HexValue(c) & 0xF0;
+        if (invalid != 0) {
+            size_t i = 0;
+            while (HexValue(digits[i]) != 0xFF) ++i;
+            return Reject("a character that is not a hexadecimal digit at column " +
+                          std::to_string(i + 2));
         }
         if (digits.size() < 10) return Reject("record cut short");
         const size_t count = Byte(digits, 0);
@@ -142,7 +155,7 @@ private:
     }
 
     static uint8_t Byte(std::string_view digits, size_t index) {
-        return static_cast<uint8_t>(HexValue(digits[2 * index]) * 16 + HexValue(digits[2 * index + 1]));
+        return static_cast<uint8_t>((HexValue(digits[2 * index]) << 4) | HexValue(digits[2 * index + 1]));
     }
 
     uint8_t* image_;
