@@ -132,3 +132,9 @@ uint8_t SimI2c::Read(uint8_t reg) {
     if (reg == kRegControl && Enabled() && pollsUntilDone_ > 0) --pollsUntilDone_;
     return value;
 }
+
+void SimI2c::Poke(uint8_t reg, uint8_t value) {
+    if (reg == kRegSetup) setup_ = value;
+    if (reg == kRegTransmit) transmit_ = value;
+    if (reg == kRegReceive) received_ = value;
+}

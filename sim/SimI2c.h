@@ -62,6 +62,9 @@ public:
     uint8_t Read(uint8_t reg);
     // The value a read would give, without counting a poll.
     uint8_t Peek(uint8_t reg) const;
+    // Sets a stored register (0x11, 0x12, 0x13) without any bus action; the status and
+    // command registers have no stored value and are left alone.
+    void Poke(uint8_t reg, uint8_t value);
 
     // What went over the bus, in order.
     const std::vector<SimI2cEvent>& Bus() const { return bus_; }

@@ -5,7 +5,6 @@
 
 namespace {
 constexpr uint8_t kVendorOut = 0x43;
-constexpr uint8_t kVendorIn = 0xC3;
 
 constexpr uint8_t kReqWriteRegister = 0x90;
 constexpr uint8_t kReqReadRegister = 0x91;
@@ -111,6 +110,10 @@ uint8_t SimulatedChip::Register(uint8_t bank, uint8_t reg) const {
 void SimulatedChip::SetRegister(uint8_t bank, uint8_t reg, uint8_t value) {
     if (reg == 0) {
         bank_ = value;
+        return;
+    }
+    if (bank == kI2cBank && SimI2c::Owns(reg)) {
+        i2c_.Poke(reg, value);
         return;
     }
     banks_[bank][reg] = value;

@@ -96,7 +96,9 @@ public:
     void Plug();
     bool Present() const { return present_; }
 
-    // Registers.
+    // Registers as the host would read them (without counting a poll). SetRegister sets
+    // stored values without side effects: register 0 selects the bank, bank 14's I2C
+    // registers go to the master (SimI2c::Poke), bank 0's 0x90 holds what polls read.
     uint8_t Register(uint8_t bank, uint8_t reg) const;
     void SetRegister(uint8_t bank, uint8_t reg, uint8_t value);
     uint8_t SelectedBank() const { return bank_; }

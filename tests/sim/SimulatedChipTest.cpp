@@ -164,6 +164,34 @@ TEST_F(SimulatedChipTest, RegistersAndBanks) {
     EXPECT_EQ(sim->Register(0, 0xA6), 0x01);
 }
 
+TEST_F(SimulatedChipTest, I2cMasterWorksOnlyOnceSetUp) {
+    ASSERT_TRUE(Open());
+    const auto write = [&](uint16_t reg, uint8_t value) {
+        std::vector<uint8_t> byte = {value};
+        return Vendor(0x43, 0x90, 0, reg, byte);
+    };
+    const auto status = [&] {
+        std::vector<uint8_t> byte = {0};
+        Vendor(0xC3, 0x91, 0, 0x10, byte);
+        return byte[0];
+    };
+    ASSERT_TRUE(write(0, 14));
+    const auto startAndAddress = [&] {
+        write(0x10, 0xC0);
+        write(0x14, 0x01);
+        write(0x12, 0x20);
+    };
+    startAndAddress();
+    EXPECT_TRUE(sim->I2c().Bus().empty());
+    EXPECT_EQ(status(), 0x09) << "a disabled master reports done, not acknowledged";
+
+    sim->SetRegister(14, 0x11, 0x04);
+    EXPECT_EQ(sim->Register(14, 0x11), 0x04);
+    startAndAddress();
+    EXPECT_EQ(sim->I2c().Bus().size(), 2u);
+    EXPECT_EQ(status(), 0x01);
+}
+
 TEST_F(SimulatedChipTest, IspModeKeepsIdentityAndHandle) {
     ASSERT_TRUE(Open());
     const std::string path = sim->InterfacePath();
