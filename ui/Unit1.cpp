@@ -48,6 +48,30 @@ void TForm1::ConnectHandlers() {
     for (QRadioButton* button : {ui.rbnRange0, ui.rbnRange1})
         connect(button, &QRadioButton::clicked, this,
                 [this] { RunHandler([this] { rbnRangeClick(); }); });
+    ConnectIspPage();
+}
+
+void TForm1::ConnectIspPage() {
+    const std::pair<QAbstractButton*, void (TForm1::*)()> clicks[] = {
+        {ui.USBLoadFileBitBtn, &TForm1::USBLoadFileBitBtnClick},
+        {ui.btnEnterISP, &TForm1::btnEnterISPClick},
+        {ui.btnUSBChipID, &TForm1::btnUSBChipIDClick},
+        {ui.btnUSBReadStatus, &TForm1::btnUSBReadStatusClick},
+        {ui.btnUSBWriteEnable, &TForm1::btnUSBWriteEnableClick},
+        {ui.btnUSBWriteDisable, &TForm1::btnUSBWriteDisableClick},
+        {ui.btnUSBErase, &TForm1::btnUSBEraseClick},
+        {ui.btnUSBBlank, &TForm1::btnUSBBlankClick},
+        {ui.btnUSBProgram, &TForm1::btnUSBProgramClick},
+        {ui.btnUSBVerify, &TForm1::btnUSBVerifyClick},
+        {ui.btnReadBack, &TForm1::btnReadBackClick},
+        {ui.btnUSBISPAuto, &TForm1::btnUSBISPAutoClick},
+    };
+    for (const auto& [button, handler] : clicks) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, handler = handler] { RunHandler([this, handler] { (this->*handler)(); }); });
+    }
+    for (QLineEdit* edit : {ui.lbledtUSBWriteStatus, ui.lbledISPStart, ui.lbledISPRange})
+        edit->installEventFilter(this);
 }
 
 void TForm1::RunHandler(const std::function<void()>& handler) {
@@ -143,6 +167,10 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
         const int key = VirtualKeyOf(*static_cast<QKeyEvent*>(event));
         if (watched == ui.lbledtVID || watched == ui.lbledtPID)
             RunHandler([this, watched, key] { lbledtVIDPIDKeyDown(static_cast<QLineEdit*>(watched), key); });
+        if (watched == ui.lbledtUSBWriteStatus)
+            RunHandler([this, key] { lbledtUSBWriteStatusKeyDown(key); });
+        if (watched == ui.lbledISPStart || watched == ui.lbledISPRange)
+            RunHandler([this, key] { lbledISPStartKeyDown(key); });
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -9,6 +9,8 @@
 #include <array>
 #include <functional>
 
+#include "isp/IspOperations.h"
+#include "ui/LabelReporter.h"
 #include "ui/SettingsStore.h"
 #include "ui/UiServices.h"
 #include "ui_Unit1.h"
@@ -61,6 +63,21 @@ public:
     // ISP page.
     void rbnRangeClick();
     void RememberProgramFile();
+    void ReadProgramFile();
+    void USBLoadFileBitBtnClick();
+    void btnEnterISPClick();
+    void btnUSBChipIDClick();
+    void btnUSBReadStatusClick();
+    void btnUSBWriteEnableClick();
+    void btnUSBWriteDisableClick();
+    void lbledtUSBWriteStatusKeyDown(int key);
+    void btnUSBEraseClick();
+    void btnUSBBlankClick();
+    void btnUSBProgramClick();
+    void btnUSBVerifyClick();
+    void btnReadBackClick();
+    void lbledISPStartKeyDown(int key);
+    void btnUSBISPAutoClick();
 
     // Parameter page.
     void ShowSysPara();
@@ -82,6 +99,12 @@ private:
     void ConnectHandlers();
     void SetUpControls();
     void SetPanelColour(QWidget* panel, const QColor& colour);
+    void ConnectIspPage();
+    // The flash operations' texts go to the ISP page's three labels.
+    LabelReporter IspReporterForPage();
+    bool AssignRangeChecked() const;
+    // The Auto run's options from the page's check boxes and range edits.
+    AutoOptions AutoOptionsFromPage() const;
     // chkISPMode, chkProtect, chkReadFile, chkErase, chkBlank, chkProgram, chkVerify.
     std::array<QCheckBox*, 7> IspOptionBoxes() const;
 

@@ -22,6 +22,7 @@ const std::array<std::string, 32> gRateNames = {
 uint8_t gDetectEnabled = 0;
 uint8_t gIspBusy = 0;
 uint8_t gUpdateDeviceToggle = 0;
+bool gIspMode = false;
 
 std::array<uint8_t, 4> gSysPara = {};
 
@@ -34,5 +35,6 @@ void ResetWindowGlobals() {
     gDetectEnabled = 0;
     gIspBusy = 0;
     gUpdateDeviceToggle = 0;
+    gIspMode = false;
     gSysPara = {};
 }

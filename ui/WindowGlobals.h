@@ -22,6 +22,7 @@ extern const std::array<std::string, 32> gRateNames;
 extern uint8_t gDetectEnabled;       // the detection cycle runs
 extern uint8_t gIspBusy;             // the Auto run is in its handler; detection pauses
 extern uint8_t gUpdateDeviceToggle;  // 1: update device 7C3D was tried last; 0: 0B7E
+extern bool gIspMode;                // the Enter ISP button put the chip into ISP mode
 
 // The chip's four-byte option block, shown on the Parameter page.
 extern std::array<uint8_t, 4> gSysPara;
