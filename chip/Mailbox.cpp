@@ -52,10 +52,10 @@ bool SysParaTransfer(uint8_t command, uint8_t item, uint8_t index, uint8_t lengt
     // from an earlier transfer.
     const bool sent = WriteRegister(kRegCommand, command);
     const bool done = PollCommand(kSysParaDone, kSysParaPolls) && sent;
+    // The data registers are read (or the command cleared) also when the completion code
+    // never came; the result tells the caller which it was.
     if (toHost) {
-        if (done) {
-            for (int i = 0; i < length; ++i) ReadRegister(kRegData + i, &data[i]);
-        }
+        for (int i = 0; i < length; ++i) ReadRegister(kRegData + i, &data[i]);
     } else {
         WriteRegister(kRegCommand, 0);
     }
