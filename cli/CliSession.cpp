@@ -31,7 +31,7 @@ CliSession::CliSession(GlobalOptions options, std::ostream& o, std::ostream& e)
 CliSession::~CliSession() {
     Finish();
     gDevice.SetPlatform(nullptr);
-    SetCurrentClock(nullptr);
+    if (&CurrentClock() == &virtualClock_) SetCurrentClock(nullptr);
 }
 
 bool CliSession::StartSimulator() {
