@@ -8,16 +8,7 @@
 
 ProgramFileLoad ReadBinaryFile(const std::string& name) {
     const FileBytes file = ReadFileBytes(name, kFlashImageSize);
-    switch (file.status) {
-        case FileBytes::CannotOpen:
-            return ProgramFileFailed(name, ProgramFileError::CannotOpen,
-                                     "cannot be opened (" + file.systemReason + ")");
-        case FileBytes::ReadFailed:
-            return ProgramFileFailed(name, ProgramFileError::ReadFailed,
-                                     "cannot be read (" + file.systemReason + ")");
-        case FileBytes::Ok: break;
-    }
-    if (file.bytes.empty()) return ProgramFileFailed(name, ProgramFileError::NoData, "is empty");
+    if (auto failure = ProgramFileUnreadable(name, file)) return *failure;
 
     static std::vector<uint8_t> image(kFlashImageSize);
     std::memset(image.data(), 0xFF, kFlashImageSize);

@@ -9,16 +9,7 @@
 
 ProgramFileLoad ReadHexFile(const std::string& name) {
     const FileBytes file = ReadFileBytes(name, SIZE_MAX);
-    switch (file.status) {
-        case FileBytes::CannotOpen:
-            return ProgramFileFailed(name, ProgramFileError::CannotOpen,
-                                     "cannot be opened (" + file.systemReason + ")");
-        case FileBytes::ReadFailed:
-            return ProgramFileFailed(name, ProgramFileError::ReadFailed,
-                                     "cannot be read (" + file.systemReason + ")");
-        case FileBytes::Ok: break;
-    }
-    if (file.bytes.empty()) return ProgramFileFailed(name, ProgramFileError::NoData, "is empty");
+    if (auto failure = ProgramFileUnreadable(name, file)) return *failure;
 
     // Parsed into a scratch image kept for the process (no fresh 256 KB per load), so
     // that a rejected file leaves gFlashImage as it was.

@@ -1,5 +1,7 @@
 #include "files/ProgramFileLoad.h"
 
+#include "files/FileBytes.h"
+
 ProgramFileLoad ProgramFileLoaded(uint32_t length, uint16_t checksum) {
     ProgramFileLoad load;
     load.ok = true;
@@ -22,4 +24,18 @@ ProgramFileLoad ProgramFileFailed(const std::string& name, ProgramFileError erro
     }
     load.message += load.reason;
     return load;
+}
+
+std::optional<ProgramFileLoad> ProgramFileUnreadable(const std::string& name, const FileBytes& file) {
+    switch (file.status) {
+        case FileBytes::CannotOpen:
+            return ProgramFileFailed(name, ProgramFileError::CannotOpen,
+                                     "cannot be opened (" + file.systemReason + ")");
+        case FileBytes::ReadFailed:
+            return ProgramFileFailed(name, ProgramFileError::ReadFailed,
+                                     "cannot be read (" + file.systemReason + ")");
+        case FileBytes::Ok: break;
+    }
+    if (file.bytes.empty()) return ProgramFileFailed(name, ProgramFileError::NoData, "is empty");
+    return std::nullopt;
 }

@@ -2,6 +2,7 @@
 // What a program-file read did, for the window's message box and the command-line tool.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 enum class ProgramFileError {
@@ -34,3 +35,8 @@ ProgramFileLoad ProgramFileLoaded(uint32_t length, uint16_t checksum);
 // Builds the result of a failed read of `name`, with its message.
 ProgramFileLoad ProgramFileFailed(const std::string& name, ProgramFileError error,
                                   std::string reason, uint32_t line = 0);
+
+struct FileBytes;
+// The failure of a program file whose bytes could not be read or that holds none; nothing
+// when `file` brought at least one byte.
+std::optional<ProgramFileLoad> ProgramFileUnreadable(const std::string& name, const FileBytes& file);
