@@ -72,88 +72,72 @@ void TForm1::btnEnterISPClick() {
     gDevice.CloseDevice();
 }
 
-void TForm1::btnUSBChipIDClick() {
+bool TForm1::WithOpenDevice(const std::function<void()>& requests) {
+    DeviceAction action;
+    if (!action) return false;
+    gDevice.OpenDevice();
+    requests();
+    gDevice.CloseDevice();
+    return true;
+}
+
+void TForm1::RunIspOperation(const std::function<void(IspReporter&)>& operation) {
     DeviceAction action;
     if (!action) return;
-    gDevice.OpenDevice();
-    FlashReadId();
-    gDevice.CloseDevice();
+    LabelReporter report = IspReporterForPage();
+    operation(report);
+}
+
+void TForm1::btnUSBChipIDClick() {
+    if (!WithOpenDevice([] { FlashReadId(); })) return;
     std::string text;
     for (uint8_t byte : gFlashId) text += "0x" + HexByte(byte) + ",  ";
     ui.lblUSBChipID->setText(Text(text));
 }
 
 void TForm1::btnUSBReadStatusClick() {
-    DeviceAction action;
-    if (!action) return;
-    gDevice.OpenDevice();
-    const uint8_t status = FlashReadStatus();
-    gDevice.CloseDevice();
-    ui.lblUSBStatus->setText(Text("0x" + HexByte(status)));
+    uint8_t status = 0xFF;
+    if (WithOpenDevice([&] { status = FlashReadStatus(); }))
+        ui.lblUSBStatus->setText(Text("0x" + HexByte(status)));
 }
 
-void TForm1::btnUSBWriteEnableClick() {
-    DeviceAction action;
-    if (!action) return;
-    gDevice.OpenDevice();
-    FlashWriteEnable();
-    gDevice.CloseDevice();
-}
+void TForm1::btnUSBWriteEnableClick() { WithOpenDevice([] { FlashWriteEnable(); }); }
 
-void TForm1::btnUSBWriteDisableClick() {
-    DeviceAction action;
-    if (!action) return;
-    gDevice.OpenDevice();
-    FlashWriteDisable();
-    gDevice.CloseDevice();
-}
+void TForm1::btnUSBWriteDisableClick() { WithOpenDevice([] { FlashWriteDisable(); }); }
 
 void TForm1::lbledtUSBWriteStatusKeyDown(int key) {
     if (key != kVkReturn) return;
     const auto value = static_cast<uint8_t>(HexEditValue(ui.lbledtUSBWriteStatus->text().toStdString()));
-    DeviceAction action;
-    if (!action) return;
-    gDevice.OpenDevice();
-    FlashWriteStatus(value);
-    gDevice.CloseDevice();
+    WithOpenDevice([value] { FlashWriteStatus(value); });
 }
 
 void TForm1::btnUSBEraseClick() {
-    DeviceAction action;
-    if (!action) return;
-    LabelReporter report = IspReporterForPage();
-    EraseFlash(AssignRangeChecked() ? EraseMode::AssignedSectors : EraseMode::WholeChip, report);
+    const EraseMode mode = AssignRangeChecked() ? EraseMode::AssignedSectors : EraseMode::WholeChip;
+    RunIspOperation([mode](IspReporter& report) { EraseFlash(mode, report); });
 }
 
 void TForm1::btnUSBBlankClick() {
-    DeviceAction action;
-    if (!action) return;
-    LabelReporter report = IspReporterForPage();
-    RunBlankCheck(AssignRangeChecked(), report);
+    const bool assign = AssignRangeChecked();
+    RunIspOperation([assign](IspReporter& report) { RunBlankCheck(assign, report); });
 }
 
 void TForm1::btnUSBProgramClick() {
-    DeviceAction action;
-    if (!action) return;
-    LabelReporter report = IspReporterForPage();
-    RunProgram(AssignRangeChecked(), report);
+    const bool assign = AssignRangeChecked();
+    RunIspOperation([assign](IspReporter& report) { RunProgram(assign, report); });
 }
 
 void TForm1::btnUSBVerifyClick() {
-    DeviceAction action;
-    if (!action) return;
-    LabelReporter report = IspReporterForPage();
-    RunVerify(AssignRangeChecked(), report);
+    const bool assign = AssignRangeChecked();
+    RunIspOperation([assign](IspReporter& report) { RunVerify(assign, report); });
 }
 
 void TForm1::btnReadBackClick() {
-    DeviceAction action;
-    if (!action) return;
-    LabelReporter report = IspReporterForPage();
-    RunReadBack(report);
-    // The file is written also after a failed read: bytes never read show as 0x5A.
-    const auto chosen = services_.SaveFile(SaveBinFIleDialog);
-    if (chosen && !SaveReadBackImage(*chosen, 0x20000)) report.ProcessInfo("Read Flash save failed");
+    RunIspOperation([this](IspReporter& report) {
+        RunReadBack(report);
+        // The file is written also after a failed read: bytes never read show as 0x5A.
+        const auto chosen = services_.SaveFile(SaveBinFIleDialog);
+        if (chosen && !SaveReadBackImage(*chosen, 0x20000)) report.ProcessInfo("Read Flash save failed");
+    });
 }
 
 void TForm1::lbledISPStartKeyDown(int) {}

@@ -100,6 +100,12 @@ private:
     void SetUpControls();
     void SetPanelColour(QWidget* panel, const QColor& colour);
     void ConnectIspPage();
+    // Runs `requests` with the device open, unless another device action holds it.
+    // Returns whether they ran.
+    bool WithOpenDevice(const std::function<void()>& requests);
+    // Runs a flash operation that reports to the page's labels, unless another device
+    // action holds the device.
+    void RunIspOperation(const std::function<void(IspReporter&)>& operation);
     // The flash operations' texts go to the ISP page's three labels.
     LabelReporter IspReporterForPage();
     bool AssignRangeChecked() const;
