@@ -39,13 +39,13 @@ QString DefaultSuffix(const char* defaultExt) {
     return ext;
 }
 
-std::optional<std::string> RunDialog(const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
+std::optional<std::string> RunDialog(const FileDialogSpec& wanted, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(nullptr);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
-    dialog.setNameFilter(QtFileFilter(spec.filter));
-    dialog.setDefaultSuffix(DefaultSuffix(spec.defaultExt));
+    dialog.setNameFilter(QtFileFilter(wanted.filter));
+    dialog.setDefaultSuffix(DefaultSuffix(wanted.defaultExt));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst().toStdString();
 }

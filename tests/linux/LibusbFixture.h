@@ -14,9 +14,9 @@
 
 // Answers the standard device-descriptor request from the device's own descriptor and
 // hands vendor requests to `vendor` (no vendor handler: vendor requests stall).
-inline EmulatedUsbDevice::Responder WithDescriptor(const UsbDeviceSpec& spec,
+inline EmulatedUsbDevice::Responder WithDescriptor(const UsbDeviceSpec& usb,
                                                    EmulatedUsbDevice::Responder vendor = {}) {
-    const std::vector<uint8_t> descriptor(spec.descriptors.begin(), spec.descriptors.begin() + 18);
+    const std::vector<uint8_t> descriptor(usb.descriptors.begin(), usb.descriptors.begin() + 18);
     return [descriptor, vendor](const ControlSetup& s, std::vector<uint8_t>& data) {
         if (s.bmRequestType == 0x80 && s.bRequest == 6 && s.wValue == 0x0100) {
             data.assign(descriptor.begin(),
@@ -39,9 +39,9 @@ protected:
         gDevice.SetMatchString("vid_0b7e&pid_6000");
     }
 
-    EmulatedUsbDevice& Add(const UsbDeviceSpec& spec, EmulatedUsbDevice::Responder vendor = {}) {
-        EmulatedUsbDevice& d = bed.Add(spec);
-        d.SetResponder(WithDescriptor(spec, std::move(vendor)));
+    EmulatedUsbDevice& Add(const UsbDeviceSpec& usb, EmulatedUsbDevice::Responder vendor = {}) {
+        EmulatedUsbDevice& d = bed.Add(usb);
+        d.SetResponder(WithDescriptor(usb, std::move(vendor)));
         return d;
     }
 

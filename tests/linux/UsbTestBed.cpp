@@ -38,17 +38,17 @@ std::string SysPathFor(const std::string& name, uint8_t bus) {
     return SysPathFor(parent, bus) + "/" + name;
 }
 
-std::string Record(const UsbDeviceSpec& spec, const std::string& sysPath,
+std::string Record(const UsbDeviceSpec& usb, const std::string& sysPath,
                    const std::string& node) {
     char numbers[128];
     std::snprintf(numbers, sizeof numbers,
                   "E: BUSNUM=%03u\nE: DEVNUM=%03u\nA: busnum=%u\\n\nA: devnum=%u\\n\n",
-                  spec.bus, spec.address, spec.bus, spec.address);
+                  usb.bus, usb.address, usb.bus, usb.address);
     return "P: " + sysPath.substr(4) + "\n" +  // without the leading "/sys"
            "N: " + node.substr(5) + "\n" +     // without the leading "/dev/"
            "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" + "E: DEVNAME=" + node + "\n" + numbers +
            "A: speed=480\\n\nA: bConfigurationValue=1\\n\n" +
-           "H: descriptors=" + Hex(spec.descriptors) + "\n";
+           "H: descriptors=" + Hex(usb.descriptors) + "\n";
 }
 
 uint16_t Get16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
@@ -69,8 +69,8 @@ std::array<uint8_t, 8> SetupPacket(uint8_t bmRequestType, uint8_t bRequest, uint
 
 // --- EmulatedUsbDevice -------------------------------------------------------------------
 
-EmulatedUsbDevice::EmulatedUsbDevice(UsbDeviceSpec spec, std::string sysPath)
-    : spec_(std::move(spec)), sysPath_(std::move(sysPath)) {}
+EmulatedUsbDevice::EmulatedUsbDevice(UsbDeviceSpec usb, std::string sysPath)
+    : spec_(std::move(usb)), sysPath_(std::move(sysPath)) {}
 
 std::string EmulatedUsbDevice::Node() const {
     char node[32];
@@ -235,9 +235,9 @@ std::string UsbTestBed::RootDir() const {
     return root;
 }
 
-EmulatedUsbDevice& UsbTestBed::Add(UsbDeviceSpec spec) {
-    const std::string sysPath = SysPathFor(spec.sysfsName, spec.bus);
-    std::unique_ptr<EmulatedUsbDevice> device(new EmulatedUsbDevice(std::move(spec), sysPath));
+EmulatedUsbDevice& UsbTestBed::Add(UsbDeviceSpec usb) {
+    const std::string sysPath = SysPathFor(usb.sysfsName, usb.bus);
+    std::unique_ptr<EmulatedUsbDevice> device(new EmulatedUsbDevice(std::move(usb), sysPath));
     EmulatedUsbDevice& d = *device;
     {
         std::lock_guard lock(devicesMutex_);

@@ -73,7 +73,7 @@ public:
 
 private:
     friend class UsbTestBed;
-    explicit EmulatedUsbDevice(UsbDeviceSpec spec, std::string sysPath);
+    explicit EmulatedUsbDevice(UsbDeviceSpec usb, std::string sysPath);
     // On umockdev's thread.
     bool HandleIoctl(UMockdevIoctlClient* client);
     void SubmitUrb(UMockdevIoctlClient* client);
@@ -102,7 +102,7 @@ public:
 
     // Adds a device under the sysfs parent made from its name (a hub device of that name
     // must be added first for its ports to count).
-    EmulatedUsbDevice& Add(UsbDeviceSpec spec);
+    EmulatedUsbDevice& Add(UsbDeviceSpec usb);
     // Takes the device off the bus: its sysfs entry goes, and requests on a handle still
     // open fail as they do for an unplugged device.
     void Unplug(EmulatedUsbDevice& device);
