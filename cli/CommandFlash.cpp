@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/ConsoleReporter.h"
 #include "device/QuorvelUsb.h"
+#include "files/FlashImage.h"
 #include "files/IntegerText.h"
 #include "files/ProgramFile.h"
 #include "isp/FlashErase.h"
@@ -45,6 +46,20 @@ bool InIspMode(bool ispMode, Body body) {
     return ok;
 }
 
+// Flash addresses travel as 24 bits, so a range past 16 MB would wrap round and erase or
+// program the start of the flash instead.
+constexpr uint64_t kFlashAddressSpace = 0x1000000;
+
+bool RangeFits(CliSession& session, const FlashCommandOptions& flash, uint32_t imageLength) {
+    if (!flash.assignRange) return true;
+    const uint64_t start = uint64_t{flash.startKb} * 1024;
+    const uint64_t end = start + std::max<uint64_t>(uint64_t{flash.sizeKb} * 1024, imageLength);
+    if (end <= kFlashAddressSpace) return true;
+    session.err << "quorvel-isp: --range " << flash.startKb << " " << flash.sizeKb
+                << " reaches beyond the 16 MB that flash addresses can name\n";
+    return false;
+}
+
 std::string ChipIdText() {
     std::string text;
     for (int i = 0; i < 3; ++i) text += "0x" + HexByte(gFlashId[i]) + ",  ";
@@ -76,6 +91,7 @@ int AutoCommand(CliSession& session, const std::string& file, const FlashCommand
     };
     // The file comes first: nothing is sent to the device for a file that does not load.
     if (!LoadFile(session, file)) return kExitUsage;
+    if (!RangeFits(session, flash, gImageLength)) return kExitUsage;
     if (const int rc = session.ConnectDevice(); rc != 0) return rc;
 
     AutoOptions options;
@@ -110,6 +126,7 @@ int SingleOperationCommand(CliSession& session, SingleOperation op, const std::s
     const bool needsFile =
         op == SingleOperation::Blank || op == SingleOperation::Program || op == SingleOperation::Verify;
     if (needsFile && !LoadFile(session, argument)) return kExitUsage;
+    if (!RangeFits(session, flash, needsFile ? gImageLength : 0)) return kExitUsage;
     if (const int rc = session.ConnectDevice(); rc != 0) return rc;
 
     SetRange(flash.assignRange, flash.startKb, flash.sizeKb);

@@ -85,6 +85,10 @@ exit-codes)
   expect_rc 2 "$isp" gen-bin "$sample.bin" "$work/new.bin" --vid XYZ
   expect_err "'0xXYZ' is not a valid integer value"
   expect_rc 2 "$isp" --sim auto "$sample.bin" --skip nonsense
+  # Past the 24-bit flash addresses the range would wrap round to the start of the flash.
+  expect_rc 2 "$isp" --sim auto "$sample.bin" --range 16380 8
+  expect_err "beyond the 16 MB"
+  expect_rc 2 "$isp" --sim erase --range 16384 4
   expect_rc 2 "$isp" --bogus detect
   ;;
 gen-bin)
