@@ -247,7 +247,7 @@ EmulatedUsbDevice& UsbTestBed::Add(UsbDeviceSpec usb) {
     if (!umockdev_testbed_attach_ioctl(testbed_, d.Node().c_str(), handler_, nullptr))
         throw std::runtime_error("cannot attach the ioctl handler to " + d.Node());
     GError* error = nullptr;
-    if (!umockdev_testbed_add_from_string(testbed_, Record(d.Spec(), sysPath, d.Node()).c_str(),
+    if (!umockdev_testbed_add_from_string(testbed_, Record(d.Description(), sysPath, d.Node()).c_str(),
                                           &error)) {
         const std::string message = error != nullptr ? error->message : "unknown error";
         g_clear_error(&error);

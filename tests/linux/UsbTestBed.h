@@ -67,7 +67,7 @@ public:
     void ClearRequests();
     size_t InterfaceClaims() const;
 
-    const UsbDeviceSpec& Spec() const { return spec_; }
+    const UsbDeviceSpec& Description() const { return spec_; }
     std::string Node() const;     // "/dev/bus/usb/BBB/DDD"
     std::string SysPath() const;  // "/sys/devices/..."
 
