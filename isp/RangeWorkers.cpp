@@ -30,10 +30,11 @@ struct BlockCheck {
     IspStage stage;
     const char* progressText;  // followed by the block address
     const char* failureText;   // followed by the failing address
-    std::function<uint8_t(uint32_t)> expected;
+    std::function<Attempt(uint32_t block)> look;
 };
 
-Attempt CheckBlock(const BlockCheck& check, uint32_t b, uint32_t end) {
+// Reads the block at `b` and compares the bytes up to `end` with `expected`.
+Attempt CompareBlock(uint32_t b, uint32_t end, uint8_t (*expected)(uint32_t)) {
     // A fresh zeroed buffer for every read, so a short read can never pass as erased data.
     Block buffer{};
     Attempt attempt;
@@ -41,7 +42,7 @@ Attempt CheckBlock(const BlockCheck& check, uint32_t b, uint32_t end) {
     attempt.readOk = FlashReadBlock(b, kBlockSize, buffer.data());
     if (!attempt.readOk) return attempt;
     for (uint32_t j = 0; j < kBlockSize && uint64_t{b} + j <= end; ++j) {
-        if (buffer[j] != check.expected(b + j)) {
+        if (buffer[j] != expected(b + j)) {
             attempt.badAddress = b + j;
             return attempt;
         }
@@ -58,7 +59,7 @@ bool CheckRange(const BlockCheck& check, uint32_t start, uint32_t end, IspReport
     for (uint64_t b = start; b <= end;) {
         if (gStopRequest) return false;
         const auto block = static_cast<uint32_t>(b);
-        const Attempt attempt = CheckBlock(check, block, end);
+        const Attempt attempt = check.look(block);
         if (attempt.readOk) {
             report.ProcessAddress(check.progressText + HexDigits6(block));
             report.ProcessMessages();
@@ -96,13 +97,15 @@ uint8_t ImageByteFor(uint32_t address) {
 
 bool BlankCheckRange(uint32_t start, uint32_t end, IspReporter& report) {
     const BlockCheck check{IspStage::BlankCheck, "Blanking Addr: 0x", "Blanking Fail at 0x",
-                           [](uint32_t) { return uint8_t{0xFF}; }};
+                           [end](uint32_t b) {
+                               return CompareBlock(b, end, [](uint32_t) { return uint8_t{0xFF}; });
+                           }};
     return CheckRange(check, start, end, report);
 }
 
 bool VerifyRange(uint32_t start, uint32_t end, IspReporter& report) {
     const BlockCheck check{IspStage::Verify, "Verifying Addr: 0x", "Verifying Fail at 0x",
-                           ImageByteFor};
+                           [end](uint32_t b) { return CompareBlock(b, end, ImageByteFor); }};
     return CheckRange(check, start, end, report);
 }
 
@@ -139,36 +142,24 @@ bool ProgramRange(uint32_t start, uint32_t end, IspReporter& report) {
 bool ReadBackFlash(uint32_t start, uint32_t end, IspReporter& report) {
     const uint64_t last = std::min<uint64_t>(end, kFlashImageSize - 1);
     std::fill(gReadBackImage.begin() + start, gReadBackImage.begin() + last + 1, uint8_t{0x5A});
-    const uint64_t total = last - start + 1;
-    int failures = 0;
-    for (uint64_t b = start; b <= end;) {
-        if (gStopRequest) return false;
-        const auto block = static_cast<uint32_t>(b);
+    // Each block is kept from its first read and read again: two copies that differ mean
+    // the read is not to be trusted.
+    const auto readTwice = [](uint32_t b) {
         Block first{};
         Attempt attempt;
-        attempt.badAddress = block;
-        attempt.readOk = FlashReadBlock(block, kBlockSize, first.data());
-        if (attempt.readOk) {
-            const size_t keep = b < kFlashImageSize ? std::min<uint64_t>(kBlockSize, kFlashImageSize - b) : 0;
-            std::copy_n(first.begin(), keep, gReadBackImage.begin() + b);
-            Block second{};
-            FlashReadBlock(block, kBlockSize, second.data());
-            const auto diff = std::mismatch(first.begin(), first.end(), second.begin());
-            attempt.passed = diff.first == first.end();
-            if (!attempt.passed) attempt.badAddress = block + uint32_t(diff.first - first.begin());
-            report.ProcessAddress("Verifying Addr: 0x" + HexDigits6(block));
-            report.ProcessMessages();
-        }
-        if (attempt.passed) {
-            failures = 0;
-            b += kBlockSize;
-            report.Progress(IspStage::ReadBack, std::min(b - start, total), total);
-            continue;
-        }
-        if (++failures == kAttemptsPerBlock) {
-            report.ProcessInfo("Verifying Fail at 0x" + HexDigits6(attempt.badAddress));
-            return false;
-        }
-    }
-    return true;
+        attempt.badAddress = b;
+        attempt.readOk = FlashReadBlock(b, kBlockSize, first.data());
+        if (!attempt.readOk) return attempt;
+        const size_t keep = b < kFlashImageSize ? std::min<uint64_t>(kBlockSize, kFlashImageSize - b) : 0;
+        std::copy_n(first.begin(), keep, gReadBackImage.begin() + b);
+        Block second{};
+        FlashReadBlock(b, kBlockSize, second.data());
+        const auto diff = std::mismatch(first.begin(), first.end(), second.begin());
+        attempt.passed = diff.first == first.end();
+        if (!attempt.passed) attempt.badAddress = b + uint32_t(diff.first - first.begin());
+        return attempt;
+    };
+    const BlockCheck check{IspStage::ReadBack, "Verifying Addr: 0x", "Verifying Fail at 0x",
+                           readTwice};
+    return CheckRange(check, start, end, report);
 }
