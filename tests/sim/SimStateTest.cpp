@@ -73,18 +73,6 @@ TEST_F(SimState, MissingDirectoryMeansDefaults) {
     EXPECT_EQ(chip.Identity(), SimIdentity::Normal);
 }
 
-TEST_F(SimState, DirectoryWithOnlyAShortFlashFile) {
-    WriteFile("flash.bin", std::string("\x01\x02\x03", 3));
-    SimulatedChip chip(clock);
-    ASSERT_TRUE(chip.LoadState(dir.string()));
-    const auto& flash = chip.Flash().Contents();
-    ASSERT_EQ(flash.size(), SimFlash::kDefaultSize);
-    EXPECT_EQ(flash[0], 1);
-    EXPECT_EQ(flash[2], 3);
-    EXPECT_EQ(flash[3], 0xFF);
-    EXPECT_EQ(chip.Flash().JedecId(), (std::array<uint8_t, 3>{0xC2, 0x20, 0x14}));
-}
-
 TEST_F(SimState, BadFilesChangeNothing) {
     struct Case {
         const char* name;
@@ -98,6 +86,11 @@ TEST_F(SimState, BadFilesChangeNothing) {
         {"too few bytes", "jedec c2 20\n", 0, "chip.txt:1"},
         {"unknown identity", "identity other\n", 0, "chip.txt:1"},
         {"flash too large for its part", "jedec c2 20 10\n", 0x10001, "flash.bin"},
+        // A cut-short copy would otherwise read as a partly erased chip.
+        {"flash shorter than its part", "", 3, "flash.bin"},
+        {"unknown fault", "fault melt\n", 0, "chip.txt:1"},
+        {"fault without its count", "fault stall-request\n", 0, "chip.txt:1"},
+        {"fault with a count of 0", "fault wedged-after 0\n", 0, "chip.txt:1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
