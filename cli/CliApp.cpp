@@ -114,9 +114,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         {"chip-id", "read the flash identification", SingleOperation::ChipId, nullptr, false},
         {"status", "read the flash status register", SingleOperation::Status, nullptr, false},
         {"write-status", "write the flash status register", SingleOperation::WriteStatus, "HEX", false},
-        {"erase", "erase the whole chip, or the sectors of --range", SingleOperation::Erase, nullptr, true},
+        {"erase", "erase the whole chip, or the sectors of --range, and check it is blank", SingleOperation::Erase, nullptr, true},
         {"blank", "check that the flash is erased where FILE goes", SingleOperation::Blank, "FILE", true},
-        {"program", "program FILE into the flash", SingleOperation::Program, "FILE", true},
+        {"program", "program FILE into the flash and verify it", SingleOperation::Program, "FILE", true},
         {"verify", "compare the flash with FILE", SingleOperation::Verify, "FILE", true},
         {"read-flash", "save the first 128 KB of the flash to OUT", SingleOperation::ReadFlash, "OUT", false},
     };

@@ -14,6 +14,7 @@
 #include "files/ProgramFile.h"
 #include "isp/FlashErase.h"
 #include "isp/IspState.h"
+#include "isp/RangeWorkers.h"
 
 namespace {
 
@@ -144,6 +145,30 @@ bool FlashReadyFor(CliSession& session, Access access, const FlashCommandOptions
     return true;
 }
 
+// Erases, then checks that what was to be erased reads erased: a flash that took the
+// commands and kept its data, or an erase command that was lost on the way, would
+// otherwise count as a success.
+bool EraseChecked(const FlashCommandOptions& flash, IspReporter& report) {
+    const EraseMode mode = flash.assignRange ? EraseMode::AssignedSectors : EraseMode::WholeChip;
+    if (!EraseFlash(mode, report)) return false;
+    const uint64_t start = flash.assignRange ? gRangeStart : 0;
+    const uint64_t end = flash.assignRange ? start + gRangeSize : FlashCapacityFor(gFlashId);
+    if (end <= start || gStopRequest) return !gStopRequest;
+    report.ProcessInfo("Start Blanking Check");
+    gDevice.OpenDevice();
+    const bool blank = BlankCheckRange(static_cast<uint32_t>(start), static_cast<uint32_t>(end - 1), report);
+    gDevice.CloseDevice();
+    if (blank) report.ProcessInfo("Blanking Success");
+    return blank;
+}
+
+// Programs, then verifies what was programmed, so that pages the flash did not take are
+// found.
+bool ProgramChecked(const FlashCommandOptions& flash, IspReporter& report) {
+    return RunProgram(flash.assignRange, report) && !gStopRequest &&
+           RunVerify(flash.assignRange, report);
+}
+
 // Reads the first 128 KB of the flash (less for a smaller flash) into the named file.
 bool ReadFlashInto(CliSession& session, const std::string& path, IspReporter& report) {
     bool ok = RunReadBack(report);
@@ -256,15 +281,13 @@ int SingleOperationCommand(CliSession& session, SingleOperation op, const std::s
                 break;
             }
             case SingleOperation::Erase:
-                ok = ready(Access::Write, 0) &&
-                     EraseFlash(flash.assignRange ? EraseMode::AssignedSectors : EraseMode::WholeChip,
-                                report);
+                ok = ready(Access::Write, 0) && EraseChecked(flash, report);
                 break;
             case SingleOperation::Blank:
                 ok = ready(Access::Read, gImageLength) && RunBlankCheck(flash.assignRange, report);
                 break;
             case SingleOperation::Program:
-                ok = ready(Access::Write, gImageLength) && RunProgram(flash.assignRange, report);
+                ok = ready(Access::Write, gImageLength) && ProgramChecked(flash, report);
                 break;
             case SingleOperation::Verify:
                 ok = ready(Access::Read, gImageLength) && RunVerify(flash.assignRange, report);

@@ -31,7 +31,9 @@ static_assert(std::atomic<bool>::is_always_lock_free, "gStopRequest must be safe
 void InstallStopSignals() {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
+    // The handlers never interrupt each other, so of two signals one is always the second.
     sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
     // Restarted system calls: a request in flight is finished, not cut short.
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
