@@ -97,8 +97,10 @@ bool QuorvelUsb::ProbeDevice() {
 bool QuorvelUsb::OpenDevice() {
     CloseDevice();
     timeoutsInARow_ = 0;
-    linkLost_ = false;
     handle = platform_->Open(devicePath);
+    // Without a handle every request fails at once; the link counts as lost so that the
+    // waits built on those requests end at once too.
+    linkLost_ = handle == kNoDeviceHandle;
     return handle != kNoDeviceHandle;
 }
 

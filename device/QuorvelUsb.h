@@ -33,7 +33,7 @@ public:
     virtual bool IsFound();
 
     // Opens the stored device path (closing a handle still held first). A new handle
-    // starts with a healthy link.
+    // starts with a healthy link; a failed open leaves the link lost (see LinkLost).
     bool OpenDevice();
     // Closes the handle if one is held.
     void CloseDevice();
@@ -46,8 +46,8 @@ public:
                          uint16_t wIndex, uint8_t* buffer, uint32_t length);
 
     // The link is lost after three time-outs in a row or one request that found the device
-    // gone; a refused request (a stall) does not count. A lost link stays lost until the
-    // handle is opened again, so a wedged or unplugged device ends any operation quickly
+    // gone (or when the handle could not be opened); a refused request (a stall) does not
+    // count. A lost link stays lost until the handle is opened again, so a wedged or unplugged device ends any operation quickly
     // instead of costing a time-out per request for hours of polls.
     bool LinkLost() const { return linkLost_; }
     // How often a link was lost since the process started (never reset), and whether the
