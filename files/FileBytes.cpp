@@ -8,23 +8,11 @@
 #include <cerrno>
 #include <system_error>
 
+#include "files/FileDescriptor.h"
+
 namespace {
 
 std::string SystemText(int error) { return std::generic_category().message(error); }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -32,7 +20,7 @@ FileBytes ReadFileBytes(const std::string& name, size_t limit, BeyondLimit beyon
     FileBytes result;
     // Opened without blocking, so a FIFO with no writer cannot hang the open; it is then
     // refused along with every other file that is not a regular one.
-    Descriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         result.status = FileBytes::CannotOpen;
         result.systemReason = SystemText(errno);

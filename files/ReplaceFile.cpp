@@ -9,32 +9,13 @@
 #include <random>
 #include <system_error>
 
+#include "files/FileDescriptor.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 std::string SystemText(int error) { return std::generic_category().message(error); }
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now and reports whether the close succeeded (a late write error shows here).
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 // Writes all of `data`, going on after partial writes and interrupted calls.
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
@@ -75,7 +56,7 @@ fs::path FinalTarget(const fs::path& name) {
 }
 
 bool WriteInPlace(const fs::path& target, const uint8_t* data, size_t size, std::string& error) {
-    Descriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         error = "cannot open \"" + target.string() + "\" (" + SystemText(errno) + ")";
         return false;
@@ -92,13 +73,13 @@ bool WriteInPlace(const fs::path& target, const uint8_t* data, size_t size, std:
 bool SyncFolderOf(const std::string& name) {
     fs::path folder = fs::path(name).parent_path();
     if (folder.empty()) folder = ".";
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
 bool WriteFileSynced(const std::string& name, const uint8_t* data, size_t size,
                      std::string& error) {
-    Descriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (fd.get() < 0) {
         error = "cannot create \"" + name + "\" (" + SystemText(errno) + ")";
         return false;
@@ -138,7 +119,7 @@ bool WriteFileReplacing(const std::string& name, const uint8_t* data, size_t siz
     if (exists && !S_ISREG(old.st_mode)) return WriteInPlace(target, data, size, error);
 
     fs::path temporary;
-    Descriptor fd(CreateTemporaryNextTo(target, temporary));
+    FileDescriptor fd(CreateTemporaryNextTo(target, temporary));
     if (fd.get() < 0) {
         error = "cannot create a file in the folder of \"" + name + "\" (" + SystemText(errno) + ")";
         return false;
