@@ -36,7 +36,9 @@ start of the run and not written back (N counts requests from 1):
   fault corrupt-read ADDR    reads of the flash byte at ADDR (hex) return it inverted
   fault refuse-page-data N   the first page-program data request at or after
                              request N fails
-  fault ignore-writes        erase and program are accepted and change nothing)";
+  fault ignore-writes        erase and program are accepted and change nothing
+  fault short-read N         request N returns one byte less than asked, yet
+                             reports success)";
 
 void ApplyRange(const std::vector<uint32_t>& range, FlashCommandOptions& flash) {
     flash.assignRange = range.size() == 2;
@@ -67,7 +69,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                    "times, no real waiting)")
         ->capture_default_str();
     app.add_option("--sim-latency-us", global.simLatencyUs,
-                   "virtual time each control request costs on the simulated chip");
+                   "time each control request costs on the simulated chip (waited out on the "
+                   "real clock, added on the virtual one)");
     app.add_flag("--trace", global.trace, "print every driver call on stderr");
     app.add_option("--vid", global.vid, "VID of the normal device (hex)")->capture_default_str();
     app.add_option("--pid", global.pid, "PID of the normal device (hex)")->capture_default_str();
