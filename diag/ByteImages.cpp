@@ -46,9 +46,9 @@ int ReadAllRegisters(ByteTarget target, const WalkHooks& hooks) {
     int done = 0;
     for (int reg = 0; reg < 256; ++reg) {
         if (hooks.goOn && !hooks.goOn()) break;
-        ReadInto(target, static_cast<uint8_t>(reg));
+        const bool ok = ReadInto(target, static_cast<uint8_t>(reg));
         ++done;
-        if (hooks.read) hooks.read(static_cast<uint8_t>(reg));
+        if (hooks.read) hooks.read(static_cast<uint8_t>(reg), ok);
     }
     gDevice.CloseDevice();
     return done;

@@ -24,10 +24,11 @@ void ResetByteImages();
 enum class ByteTarget { ChipRegisters, I2cSlave };
 
 // A walk's hooks: `goOn` is asked before each register (false ends the walk), `read` is
-// told after each register (the image then holds its value).
+// told after each register whether its read succeeded (the image then holds its value,
+// or the previous one).
 struct WalkHooks {
     std::function<bool()> goOn;
-    std::function<void(uint8_t reg)> read;
+    std::function<void(uint8_t reg, bool ok)> read;
 };
 
 // Reads registers 0x00..0xFF in ascending order into the image. Returns how many were

@@ -70,6 +70,7 @@ public:
 
     // What went over the bus, in order.
     const std::vector<SimI2cEvent>& Bus() const { return bus_; }
+    const std::map<uint8_t, SimI2cSlave>& Slaves() const { return slaves_; }
     void ClearBus() { bus_.clear(); }
 
     // Power-on state of the master (slaves and their registers are kept).

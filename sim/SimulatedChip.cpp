@@ -27,10 +27,14 @@ SimulatedChip::SimulatedChip(Clock& clock)
     PowerOn();
 }
 
+uint8_t SimulatedChip::PowerOnValue(uint8_t bank, uint8_t reg) {
+    // 48 kHz; connected, playing, PCM.
+    return bank == 0 && (reg == 0xA4 || reg == 0xA6) ? 0x01 : 0x00;
+}
+
 void SimulatedChip::PowerOn() {
-    for (auto& bank : banks_) bank.fill(0);
-    banks_[0][0xA4] = 0x01;
-    banks_[0][0xA6] = 0x01;
+    for (int b = 0; b < 256; ++b)
+        for (int r = 0; r < 256; ++r) banks_[b][r] = PowerOnValue(uint8_t(b), uint8_t(r));
     bank_ = 0;
     ispMode_ = false;
     relay_.PowerLoss();

@@ -123,6 +123,8 @@ public:
     uint8_t Register(uint8_t bank, uint8_t reg) const;
     void SetRegister(uint8_t bank, uint8_t reg, uint8_t value);
     uint8_t SelectedBank() const { return bank_; }
+    // What a register holds after power-on.
+    static uint8_t PowerOnValue(uint8_t bank, uint8_t reg);
     bool InIspMode() const { return ispMode_; }
 
     // Functions.

@@ -119,7 +119,7 @@ TEST_F(ByteImagesTest, RegisterReadsWritesAndBanks) {
 
 TEST_F(ByteImagesTest, WalkReadsInOrderAndEndsWhenAsked) {
     std::vector<uint8_t> told;
-    const WalkHooks hooks{[&] { return told.size() < 20; }, [&](uint8_t reg) { told.push_back(reg); }};
+    const WalkHooks hooks{[&] { return told.size() < 20; }, [&](uint8_t reg, bool) { told.push_back(reg); }};
     EXPECT_EQ(ReadAllRegisters(ByteTarget::ChipRegisters, hooks), 20);
     std::vector<uint16_t> expected;
     for (uint16_t r = 0; r < 20; ++r) expected.push_back(r);
