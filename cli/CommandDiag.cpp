@@ -91,7 +91,7 @@ int RegCommand(CliSession& session, const RegRequest& request) {
                 session.out << "\n";
             }
             if (failures == 0) return kExitOk;
-            session.err << "quorvel-isp: " << failures << " registers could not be read (??)\n";
+            session.err << "quorvel-isp: " << failures << " registers could not be read (shown as ?\?)\n";
             return kExitFailed;
         }
     }
