@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/CliSession.h"
+#include "cli/JsonLines.h"
 #include "cli/Commands.h"
 #include "cli/StopSignals.h"
 #include "diag/PlayStatus.h"
@@ -87,6 +88,31 @@ private:
     CliSession& session_;
     bool ok_ = true;
 };
+
+// The command as typed, subcommands included ("reg read").
+std::string CommandName(const CLI::App& app) {
+    std::string name;
+    const CLI::App* level = &app;
+    while (!level->get_subcommands().empty()) {
+        level = level->get_subcommands().front();
+        name += (name.empty() ? "" : " ") + level->get_name();
+    }
+    return name;
+}
+
+// --vid and --pid take one to four hexadecimal digits: they become the match string.
+bool ValidIds(const GlobalOptions& global, std::ostream& err) {
+    const auto valid = [](const std::string& text) {
+        return !text.empty() && text.size() <= 4 &&
+               text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    };
+    for (const auto& [name, text] : {std::pair{"--vid", global.vid}, std::pair{"--pid", global.pid}}) {
+        if (valid(text)) continue;
+        err << "quorvel-isp: " << name << ": '" << text << "' is not one to four hexadecimal digits\n";
+        return false;
+    }
+    return true;
+}
 
 // The texts of the engineering commands' arguments, converted once the command runs.
 struct DiagArguments {
@@ -311,8 +337,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                    "time each control request costs on the simulated chip (waited out on the "
                    "real clock, added on the virtual one)");
     app.add_flag("--trace", global.trace, "print every driver call on stderr");
-    app.add_option("--vid", global.vid, "VID of the normal device (hex)")->capture_default_str();
-    app.add_option("--pid", global.pid, "PID of the normal device (hex)")->capture_default_str();
+    app.add_option("--vid", global.vid, "VID of the normal device (one to four hex digits)")
+        ->capture_default_str();
+    app.add_option("--pid", global.pid, "PID of the normal device (one to four hex digits)")
+        ->capture_default_str();
+    app.add_flag("--json", global.json,
+                 "print one JSON object per line: messages, progress, then the result");
     app.add_option("--device", global.device, "use the device with this interface path")
         ->type_name("PATH");
 
@@ -402,13 +432,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
         app.exit(e, out, err);
+        if (global.json) JsonLines(out).Result(CommandName(app), kExitUsage, {{"error", e.what()}});
         return kExitUsage;
     }
 
-    CliSession session(global, out, err);
-    if (const int rc = session.Start(); rc != kExitOk) return rc;
-    int rc = command(session);
-    if (!session.Finish() && rc == kExitOk) rc = kExitFailed;
-    if (const int signal = ReceivedStopSignal()) return 128 + signal;
+    std::unique_ptr<JsonLines> json = global.json ? std::make_unique<JsonLines>(out) : nullptr;
+    CliSession session(global, json ? json->Messages() : out, err, json.get());
+    int rc = ValidIds(global, err) ? session.Start() : kExitUsage;
+    if (rc == kExitOk) {
+        rc = command(session);
+        if (!session.Finish() && rc == kExitOk) rc = kExitFailed;
+        if (const int signal = ReceivedStopSignal()) rc = 128 + signal;
+    }
+    if (json) json->Result(CommandName(app), rc, session.Data());
     return rc;
 }

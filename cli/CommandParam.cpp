@@ -14,8 +14,14 @@ void PrintBlock(CliSession& session, const OptionBlock& block) {
     session.out << "option";
     for (uint8_t b : block) session.out << " " << TwoHex(b);
     session.out << "\n" << EepromCaption(block) << "\n";
-    for (const OptionFieldInfo& info : OptionFields())
+    nlohmann::json fields = nlohmann::json::object();
+    for (const OptionFieldInfo& info : OptionFields()) {
         session.out << info.name << " " << OptionValue(block, info.field) << "\n";
+        fields[info.name] = OptionValue(block, info.field);
+    }
+    session.Data()["option"] = block;
+    session.Data()["eeprom"] = EepromPresent(block);
+    session.Data()["fields"] = fields;
 }
 
 int MailboxFailed(CliSession& session, const char* what) {
@@ -66,6 +72,12 @@ int InfoCommand(CliSession& session) {
         return kExitFailed;
     }
     const PlayStatus play = DecodePlayStatus(regs);
+    nlohmann::json& data = session.Data();
+    data["registers"] = {{"rate", regs.rate}, {"format", regs.format}, {"status", regs.status}};
+    data["connected"] = play.connected;
+    data["muted"] = play.muted;
+    data["format"] = gFormatText[play.dsd ? 1 : 0];
+    data["rate"] = gRateNames[play.rateIndex];
     session.out << gConnectText[play.connected ? 0 : 1] << "\n";
     if (!play.connected) return kExitOk;
     session.out << gPlayText[play.muted ? 1 : 0] << "\n";
@@ -77,6 +89,8 @@ int InfoCommand(CliSession& session) {
 
 int HidCommand(CliSession& session, int key) {
     if (const int rc = session.ConnectDevice(); rc != 0) return rc;
+    session.Data()["key"] = kHidKeyNames[key];
+    session.Data()["code"] = gHidKeyCodes[key];
     if (SendHidKey(gHidKeyCodes[key])) return kExitOk;
     session.err << "quorvel-isp: hid " << kHidKeyNames[key] << ": the chip did not confirm the key\n";
     return kExitFailed;
