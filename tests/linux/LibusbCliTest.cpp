@@ -63,4 +63,24 @@ TEST_F(LibusbCli, ExplainsARefusedOpen) {
     EXPECT_TRUE(device->Requests().empty());
 }
 
+// The engineering commands reach the chip over the bus, one family each.
+TEST_F(LibusbCli, EngineeringCommandsOverTheBus) {
+    EXPECT_EQ(Run({"reg", "write", "2a", "5c"}), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), "2A = 5C\n");
+    EXPECT_EQ(chip->Register(0, 0x2A), 0x5C);
+
+    chip->SetI2cSlaveRegister(0x20, 0x05, 0x3C);
+    EXPECT_EQ(Run({"i2c", "read", "20", "05"}), kExitOk) << err.str();
+    EXPECT_EQ(out.str(), "05 = 3C\n");
+
+    EXPECT_EQ(Run({"param", "set", "--mclk", "512"}), kExitOk) << err.str();
+    EXPECT_EQ(chip->Eeprom().option[0], 0x20);
+
+    chip->SetAudioStatus(0x04, 0, 0x01);
+    EXPECT_EQ(Run({"info"}), kExitOk) << err.str();
+    EXPECT_NE(out.str().find("176.4KHz"), std::string::npos) << out.str();
+    EXPECT_EQ(Run({"hid", "vol-up"}), kExitOk) << err.str();
+    EXPECT_EQ(chip->HidKeys(), std::vector<uint8_t>{0x01});
+}
+
 }  // namespace
