@@ -1,25 +1,32 @@
 // The ISP page's Auto button: the whole firmware update in one run, and its Stop.
 
+#include <initializer_list>
+#include <vector>
+
 #include "device/QuorvelUsb.h"
 #include "files/ProgramFile.h"
 #include "isp/IspOperations.h"
 #include "isp/IspState.h"
 #include "ui/ConvertError.h"
-#include "ui/DeviceAction.h"
 #include "ui/LabelReporter.h"
 #include "ui/Unit1.h"
 #include "ui/WindowGlobals.h"
 
 namespace {
 
-// Puts the button back to "Auto" and lets detection resume however the run ends.
+// While a run lasts: the button reads "Stop", detection pauses, and the program file
+// cannot be changed (the run reads the image until its verify). However the run ends, the
+// button reads "Auto" again, the file controls come back and detection resumes.
 class AutoRunScope {
 public:
-    explicit AutoRunScope(QPushButton* button) : button_(button) {
+    AutoRunScope(QPushButton* button, std::initializer_list<QWidget*> fileControls)
+        : button_(button), fileControls_(fileControls) {
         gIspBusy = 1;
         button_->setText(QStringLiteral("Stop"));
+        for (QWidget* control : fileControls_) control->setEnabled(false);
     }
     ~AutoRunScope() {
+        for (QWidget* control : fileControls_) control->setEnabled(true);
         button_->setText(QStringLiteral("Auto"));
         gIspBusy = 0;
     }
@@ -28,6 +35,7 @@ public:
 
 private:
     QPushButton* button_;
+    std::vector<QWidget*> fileControls_;
 };
 
 }  // namespace
@@ -66,23 +74,21 @@ void TForm1::btnUSBISPAutoClick() {
         return;
     }
     // A run that is still unwinding after a Stop holds the device: this click does nothing.
-    DeviceAction action;
-    if (!action) return;
-
-    AutoRunScope running(ui.btnUSBISPAuto);
-    gStopRequest = false;
-    if (ui.chkReadFile->isChecked()) {
-        const std::string boxed = ui.cbxReadISPFile->currentText().toStdString();
-        if (boxed != gProgramFileName) gProgramFileName = boxed;
-        ReadProgramFile();
-    }
-    // Nothing is sent to the device for a program file that did not load: erasing the chip
-    // and programming nothing would leave it without firmware.
-    if (!gProgramFileReady) {
-        if (!ui.chkReadFile->isChecked()) services_.MessageBox("Program File Not Ready !!    ");
-        return;
-    }
-    const AutoOptions options = AutoOptionsFromPage();
-    LabelReporter report = IspReporterForPage();
-    RunAutoSequence(options, report);
+    RunDeviceAction([this] {
+        AutoRunScope running(ui.btnUSBISPAuto, {ui.USBLoadFileBitBtn, ui.cbxReadISPFile});
+        if (ui.chkReadFile->isChecked()) {
+            const std::string boxed = ui.cbxReadISPFile->currentText().toStdString();
+            if (boxed != gProgramFileName) gProgramFileName = boxed;
+            ReadProgramFile();
+        }
+        // Nothing is sent to the device for a program file that did not load: erasing the
+        // chip and programming nothing would leave it without firmware.
+        if (!gProgramFileReady) {
+            if (!ui.chkReadFile->isChecked()) services_.MessageBox("Program File Not Ready !!    ");
+            return;
+        }
+        const AutoOptions options = AutoOptionsFromPage();
+        LabelReporter report = IspReporterForPage();
+        RunAutoSequence(options, report);
+    });
 }
