@@ -59,10 +59,12 @@ void PutOpcodeAndAddress(uint8_t* out, uint8_t opcode, uint32_t address) {
 }
 
 // Asks SpiReady up to `questions` times, sleeping `pauseMs` between a "no" and the next
-// question. True at the first "yes".
+// question. True at the first "yes". A lost link ends the wait at once: its answers can
+// only be "no".
 bool WaitSpiReady(int questions, uint32_t pauseMs) {
     for (int i = 0; i < questions; ++i) {
         if (SpiReady()) return true;
+        if (gDevice.LinkLost()) return false;
         if (pauseMs > 0 && i + 1 < questions) CurrentClock().Sleep(pauseMs);
     }
     return false;
@@ -127,12 +129,18 @@ bool FlashProgramPage(uint32_t address, uint16_t length, const uint8_t* data) {
     if (length == 0 || length > kMaxPage || data == nullptr) return false;
     uint8_t header[4];
     PutOpcodeAndAddress(header, kOpPageProgram, address);
-    const bool headerOk = FlashWrite(kCommandContinues, header, 4);
+    // Without the header the data bytes would reach the flash as a command of their own
+    // (a first data byte 0xC7 would erase the chip), so they are not sent.
+    if (!FlashWrite(kCommandContinues, header, 4)) return false;
     uint8_t page[kMaxPage];
     std::memcpy(page, data, length);
-    const bool dataOk = FlashWrite(kCommandEnds, page, length);
-    // A refused header leaves the page unprogrammed just as a refused data stage would.
-    return headerOk && dataOk;
+    if (FlashWrite(kCommandEnds, page, length)) return true;
+    // The refused data stage left the page command open in the chip: the next command
+    // would be shifted in as page data (a write enable would program 0x06). One byte
+    // 0xFF ends it and, as programming only clears bits, changes nothing in the flash.
+    uint8_t closer = 0xFF;
+    FlashWrite(kCommandEnds, &closer, 1);
+    return false;
 }
 
 bool FlashReadId() {
@@ -143,6 +151,10 @@ bool FlashReadId() {
     if (!FlashFetchData(3, id)) return false;
     std::memcpy(gFlashId, id, sizeof id);
     return true;
+}
+
+uint32_t FlashCapacityFor(const uint8_t id[3]) {
+    return id[2] >= 0x10 && id[2] <= 0x18 ? uint32_t{1} << id[2] : uint32_t{1} << 24;
 }
 
 uint8_t FlashReadStatus() {

@@ -32,11 +32,15 @@ bool FlashFetchData(uint8_t count, uint8_t* dest);
 bool FlashReadBlock(uint32_t address, uint16_t length, uint8_t* dest);
 // Programs `length` (1..256) bytes at `address`: the opcode and address with the command
 // kept open, then the data ending it. False when either request fails or the length is
-// out of range (then nothing is sent).
+// out of range (then nothing is sent). A refused header sends no data; a refused data
+// stage is followed by one byte 0xFF that ends the open command harmlessly.
 bool FlashProgramPage(uint32_t address, uint16_t length, const uint8_t* data);
 
 // Reads the identification into gFlashId (kept as it was on failure).
 bool FlashReadId();
+// The capacity the identification gives: 2 to the power of its third byte for 0x10 to
+// 0x18 (64 KB to 16 MB), else the 16 MB that 24-bit addresses reach.
+uint32_t FlashCapacityFor(const uint8_t id[3]);
 // The status byte, 0xFF when it could not be read.
 uint8_t FlashReadStatus();
 bool FlashWriteStatus(uint8_t value);

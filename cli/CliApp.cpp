@@ -9,14 +9,34 @@
 
 #include "cli/CliSession.h"
 #include "cli/Commands.h"
+#include "cli/StopSignals.h"
 
 namespace {
 
 // Adds --range START SIZE (in KB) to a flash command.
 void AddRangeOption(CLI::App& cmd, std::vector<uint32_t>& range) {
-    cmd.add_option("--range", range, "work on an assigned flash range: START SIZE, in KB")
+    cmd.add_option("--range", range,
+                   "work on an assigned flash range: START SIZE, in KB, multiples of 4, "
+                   "ending at or below 16 MB")
         ->expected(2);
 }
+
+constexpr const char* kFooter = R"(Exit codes: 0 every step succeeded, 1 a step failed or no device was found,
+2 a file or usage error, 128+N stopped by signal N (Ctrl-C: 130). An interrupt
+lets the running step finish, then protects the flash and leaves ISP mode; a
+second one stops at once.
+
+Faults of the simulated chip: lines in DIR/chip.txt of --sim-state, read at the
+start of the run and not written back (N counts requests from 1):
+  fault unplug-after N       unplugged once it has answered N requests
+  fault stall-request N      request N fails as a stall
+  fault wedged-after N       from request N on, every request times out (1000 ms)
+  fault never-ready          the flash relay never reports ready
+  fault stuck-busy           the flash stays busy after its first erase or program
+  fault corrupt-read ADDR    reads of the flash byte at ADDR (hex) return it inverted
+  fault refuse-page-data N   the first page-program data request at or after
+                             request N fails
+  fault ignore-writes        erase and program are accepted and change nothing)";
 
 void ApplyRange(const std::vector<uint32_t>& range, FlashCommandOptions& flash) {
     flash.assignRange = range.size() == 2;
@@ -33,6 +53,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     CLI::App app{"Updates and inspects the firmware of a Quorvel USB audio bridge chip.",
                  "quorvel-isp"};
     app.require_subcommand(1);
+    app.footer(kFooter);
     GlobalOptions global;
     app.add_flag("--sim", global.sim, "use the embedded simulated chip (fresh, blank flash)");
     app.add_option("--sim-state", global.simState,
@@ -93,9 +114,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         {"chip-id", "read the flash identification", SingleOperation::ChipId, nullptr, false},
         {"status", "read the flash status register", SingleOperation::Status, nullptr, false},
         {"write-status", "write the flash status register", SingleOperation::WriteStatus, "HEX", false},
-        {"erase", "erase the whole chip, or the sectors of --range", SingleOperation::Erase, nullptr, true},
+        {"erase", "erase the whole chip, or the sectors of --range, and check it is blank", SingleOperation::Erase, nullptr, true},
         {"blank", "check that the flash is erased where FILE goes", SingleOperation::Blank, "FILE", true},
-        {"program", "program FILE into the flash", SingleOperation::Program, "FILE", true},
+        {"program", "program FILE into the flash and verify it", SingleOperation::Program, "FILE", true},
         {"verify", "compare the flash with FILE", SingleOperation::Verify, "FILE", true},
         {"read-flash", "save the first 128 KB of the flash to OUT", SingleOperation::ReadFlash, "OUT", false},
     };
@@ -138,8 +159,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
 
     CliSession session(global, out, err);
-    if (!session.Start()) return kExitUsage;
-    const int rc = command(session);
-    if (!session.Finish()) return rc == kExitOk ? kExitFailed : rc;
+    if (const int rc = session.Start(); rc != kExitOk) return rc;
+    int rc = command(session);
+    if (!session.Finish() && rc == kExitOk) rc = kExitFailed;
+    if (const int signal = ReceivedStopSignal()) return 128 + signal;
     return rc;
 }

@@ -4,6 +4,7 @@
 //   0  every step that ran succeeded
 //   1  a step failed, or the device was not found
 //   2  a file or usage error
+//   128 + N  stopped by signal N (after the clean-up of the running operation)
 
 #include <iosfwd>
 

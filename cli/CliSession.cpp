@@ -34,17 +34,25 @@ CliSession::~CliSession() {
     if (&CurrentClock() == &virtualClock_) SetCurrentClock(nullptr);
 }
 
-bool CliSession::StartSimulator() {
+int CliSession::StartSimulator() {
     SimIdentity identity{};
     if (!ParseSimDevice(options_.simDevice, identity)) {
         err << "quorvel-isp: unknown --sim-device '" << options_.simDevice
             << "' (normal, 7c3d-6000 or 0b7e-6000)\n";
-        return false;
+        return 2;
     }
     const bool virtualClock = options_.simClock == "virtual";
     if (!virtualClock && options_.simClock != "real") {
         err << "quorvel-isp: unknown --sim-clock '" << options_.simClock << "' (real or virtual)\n";
-        return false;
+        return 2;
+    }
+    if (!options_.simState.empty()) {
+        std::string error;
+        if (!stateLock_.Acquire(options_.simState, error)) {
+            err << "quorvel-isp: " << options_.simState << ": " << error << "\n";
+            finished_ = true;  // nothing of ours to save
+            return 1;
+        }
     }
     if (virtualClock) SetCurrentClock(&virtualClock_);
     sim_ = std::make_unique<SimulatedChip>(CurrentClock());
@@ -53,7 +61,8 @@ bool CliSession::StartSimulator() {
         if (!sim_->LoadState(options_.simState, &error)) {
             err << "quorvel-isp: cannot load simulator state " << options_.simState << ": " << error
                 << "\n";
-            return false;
+            finished_ = true;  // a state that did not load is never written over
+            return 2;
         }
     }
     sim_->SetIdentity(identity);
@@ -61,14 +70,14 @@ bool CliSession::StartSimulator() {
     sim_->SetRequestLatencyMicros(options_.simLatencyUs);
     sim_->SetLogEnabled(false);  // a whole update would only grow the log
     base_ = sim_.get();
-    return true;
+    return 0;
 }
 
-bool CliSession::Start() {
+int CliSession::Start() {
     if (options_.UsesSimulator()) return StartSimulator();
     system_ = MakeSystemPlatform();
     base_ = system_.get();
-    return true;
+    return 0;
 }
 
 void CliSession::Attach(DevicePlatform& platform) {

@@ -12,6 +12,7 @@
 #include "cli/TracingPlatform.h"
 #include "device/Clock.h"
 #include "device/DevicePlatform.h"
+#include "sim/SimStateLock.h"
 
 class SimulatedChip;
 
@@ -36,9 +37,10 @@ public:
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
-    // Builds the platform. Returns false (with a message on stderr) for a bad option or a
-    // simulator state that cannot be loaded.
-    bool Start();
+    // Builds the platform. Returns an exit code: 2 (with a message on stderr) for a bad
+    // option or a simulator state that cannot be loaded, 1 for a state directory that
+    // another run holds.
+    int Start();
     // Finds exactly one device and makes gDevice point at it. Returns an exit code.
     int ConnectDevice();
     // The device that ConnectDevice chose.
@@ -56,12 +58,14 @@ public:
     std::ostream& err;
 
 private:
-    bool StartSimulator();
+    int StartSimulator();
 
     GlobalOptions options_;
     std::vector<DeviceIdentity> order_;
     const DeviceIdentity* identity_ = nullptr;
     VirtualClock virtualClock_;
+    // Held for the whole run, so no other run loads or saves the same state meanwhile.
+    SimStateLock stateLock_;
     std::unique_ptr<SimulatedChip> sim_;
     std::unique_ptr<DevicePlatform> system_;
     DevicePlatform* base_ = nullptr;

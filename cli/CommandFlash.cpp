@@ -14,6 +14,7 @@
 #include "files/ProgramFile.h"
 #include "isp/FlashErase.h"
 #include "isp/IspState.h"
+#include "isp/RangeWorkers.h"
 
 namespace {
 
@@ -27,19 +28,40 @@ bool LoadFile(CliSession& session, const std::string& file) {
     return true;
 }
 
-// Runs `body` with the device handle open, inside an enter and a leave of ISP mode
-// unless the caller keeps the mode alone. Returns false when a mode request failed.
+// Tells what became of the device when its link was lost during `since`.
+class LinkWatch {
+public:
+    LinkWatch() : before_(gDevice.LinkLosses()) {}
+    bool Lost() const { return gDevice.LinkLosses() != before_; }
+    // One line on stderr naming the device, when the link was lost.
+    void Report(CliSession& session) const {
+        if (!Lost()) return;
+        session.err << "quorvel-isp: lost the device at " << gDevice.DevicePath()
+                    << (gDevice.LastLossWasGone() ? ": it went away\n"
+                                                  : ": it stopped answering\n");
+    }
+
+private:
+    size_t before_;
+};
+
+// Runs `body` inside an enter and a leave of ISP mode, unless the caller keeps the mode
+// alone. The leave runs whatever the body did (it is the clean-up of the command); the
+// body is skipped when the device was lost while entering. Returns false when a mode
+// request failed.
 template <typename Body>
 bool InIspMode(bool ispMode, Body body) {
     bool ok = true;
+    const LinkWatch watch;
     if (ispMode) {
         gDevice.OpenDevice();
         ok = SetIspMode(true);
         gDevice.CloseDevice();
     }
-    body();
+    if (!watch.Lost()) body();
     if (ispMode) {
         gDevice.OpenDevice();
+        LinkCleanupScope cleanup(gDevice);
         ok = SetIspMode(false) && ok;
         gDevice.CloseDevice();
     }
@@ -47,11 +69,18 @@ bool InIspMode(bool ispMode, Body body) {
 }
 
 // Flash addresses travel as 24 bits, so a range past 16 MB would wrap round and erase or
-// program the start of the flash instead.
+// program the start of the flash instead. Sectors are 4 KB: a range that does not start
+// and end on a sector boundary would erase bytes outside itself.
 constexpr uint64_t kFlashAddressSpace = 0x1000000;
+constexpr uint32_t kSectorKb = 4;
 
 bool RangeFits(CliSession& session, const FlashCommandOptions& flash, uint32_t imageLength) {
     if (!flash.assignRange) return true;
+    if (flash.startKb % kSectorKb != 0 || flash.sizeKb % kSectorKb != 0) {
+        session.err << "quorvel-isp: --range " << flash.startKb << " " << flash.sizeKb
+                    << ": START and SIZE must be multiples of 4 KB (the flash's sectors)\n";
+        return false;
+    }
     const uint64_t start = uint64_t{flash.startKb} * 1024;
     const uint64_t end = start + std::max<uint64_t>(uint64_t{flash.sizeKb} * 1024, imageLength);
     if (end <= kFlashAddressSpace) return true;
@@ -60,17 +89,99 @@ bool RangeFits(CliSession& session, const FlashCommandOptions& flash, uint32_t i
     return false;
 }
 
+// An interrupt that came before the device was touched: nothing more is done.
+int StoppedBeforeStart(CliSession& session) {
+    session.out << "Stopped\n";
+    return kExitFailed;
+}
+
 std::string ChipIdText() {
     std::string text;
     for (int i = 0; i < 3; ++i) text += "0x" + HexByte(gFlashId[i]) + ",  ";
     return text;
 }
 
-// Reads the flash identification so that pages have the flash's own size.
-void ApplyPageSize() {
+AutoOptions RangeOptions(const FlashCommandOptions& flash) {
+    AutoOptions options;
+    options.assignRange = flash.assignRange;
+    options.startKb = flash.startKb;
+    options.sizeKb = flash.sizeKb;
+    return options;
+}
+
+// What a flash command needs to know before it touches the array: the flash's
+// identification (its page size and capacity), that the range fits it, and, for the
+// commands that write, that it is not protected, or, for those that read, that it is not
+// busy. Returns false after saying on stderr what is wrong.
+enum class Access { Read, Write };
+bool FlashReadyFor(CliSession& session, Access access, const FlashCommandOptions& flash,
+                   uint32_t imageLength, IspReporter& report) {
     gDevice.OpenDevice();
-    if (FlashReadId()) gPageSize = PageSizeFor(gFlashId);
+    const bool identified = FlashReadId();
+    uint8_t status = 0xFF;
+    const bool idle = identified && WaitWhileBusy(100, &status);  // a second at most
     gDevice.CloseDevice();
+    if (!identified) {
+        session.err << "quorvel-isp: cannot read the flash identification; nothing was done\n";
+        return false;
+    }
+    gPageSize = PageSizeFor(gFlashId);
+    if (!RangeFitsFlash(RangeOptions(flash), imageLength)) {
+        report.ProcessInfo("Range beyond flash size");
+        session.err << "quorvel-isp: the range reaches past the flash's "
+                    << FlashCapacityFor(gFlashId) / 1024 << " KB; nothing was done\n";
+        return false;
+    }
+    if (!idle) {
+        session.err << "quorvel-isp: the flash stays busy (status 0x" << HexByte(status)
+                    << "); nothing was done\n";
+        return false;
+    }
+    if (access == Access::Write && (status & 0x1C) != 0) {
+        session.err << "quorvel-isp: the flash is protected (status 0x" << HexByte(status)
+                    << "); clear the protection first with 'quorvel-isp write-status 00'\n";
+        return false;
+    }
+    return true;
+}
+
+// Erases, then checks that what was to be erased reads erased: a flash that took the
+// commands and kept its data, or an erase command that was lost on the way, would
+// otherwise count as a success.
+bool EraseChecked(const FlashCommandOptions& flash, IspReporter& report) {
+    const EraseMode mode = flash.assignRange ? EraseMode::AssignedSectors : EraseMode::WholeChip;
+    if (!EraseFlash(mode, report)) return false;
+    const uint64_t start = flash.assignRange ? gRangeStart : 0;
+    const uint64_t end = flash.assignRange ? start + gRangeSize : FlashCapacityFor(gFlashId);
+    if (end <= start || gStopRequest) return !gStopRequest;
+    report.ProcessInfo("Start Blanking Check");
+    gDevice.OpenDevice();
+    const bool blank = BlankCheckRange(static_cast<uint32_t>(start), static_cast<uint32_t>(end - 1), report);
+    gDevice.CloseDevice();
+    if (blank) report.ProcessInfo("Blanking Success");
+    return blank;
+}
+
+// Programs, then verifies what was programmed, so that pages the flash did not take are
+// found.
+bool ProgramChecked(const FlashCommandOptions& flash, IspReporter& report) {
+    return RunProgram(flash.assignRange, report) && !gStopRequest &&
+           RunVerify(flash.assignRange, report);
+}
+
+// Reads the first 128 KB of the flash (less for a smaller flash) into the named file.
+bool ReadFlashInto(CliSession& session, const std::string& path, IspReporter& report) {
+    bool ok = RunReadBack(report);
+    const uint32_t length = std::min<uint32_t>(0x20000, FlashCapacityFor(gFlashId));
+    std::string error;
+    // The file is written also after a failed read, as the window does, but the exit code
+    // tells.
+    if (!SaveReadBackImage(path, length, &error)) {
+        report.ProcessInfo("Read Flash save failed");
+        session.err << "quorvel-isp: " << error << "\n";
+        ok = false;
+    }
+    return ok;
 }
 
 }  // namespace
@@ -92,6 +203,7 @@ int AutoCommand(CliSession& session, const std::string& file, const FlashCommand
     // The file comes first: nothing is sent to the device for a file that does not load.
     if (!LoadFile(session, file)) return kExitUsage;
     if (!RangeFits(session, flash, gImageLength)) return kExitUsage;
+    if (gStopRequest) return StoppedBeforeStart(session);
     if (const int rc = session.ConnectDevice(); rc != 0) return rc;
 
     AutoOptions options;
@@ -107,8 +219,11 @@ int AutoCommand(CliSession& session, const std::string& file, const FlashCommand
 
     ConsoleReporter report(session.out, flash.progressBar);
     const AutoResult result = RunAutoSequence(options, report);
-    if (!result.success && !result.stopped && !result.failedStep.empty())
-        session.err << "quorvel-isp: step '" << result.failedStep << "' failed\n";
+    for (const std::string& step : result.failedSteps)
+        session.err << "quorvel-isp: step '" << step << "' failed\n";
+    if (result.linkLost)
+        session.err << "quorvel-isp: lost the device at " << gDevice.DevicePath()
+                    << (result.linkGone ? ": it went away\n" : ": it stopped answering\n");
     return result.success ? kExitOk : kExitFailed;
 }
 
@@ -127,11 +242,16 @@ int SingleOperationCommand(CliSession& session, SingleOperation op, const std::s
         op == SingleOperation::Blank || op == SingleOperation::Program || op == SingleOperation::Verify;
     if (needsFile && !LoadFile(session, argument)) return kExitUsage;
     if (!RangeFits(session, flash, needsFile ? gImageLength : 0)) return kExitUsage;
+    if (gStopRequest) return StoppedBeforeStart(session);
     if (const int rc = session.ConnectDevice(); rc != 0) return rc;
 
     SetRange(flash.assignRange, flash.startKb, flash.sizeKb);
     ConsoleReporter report(session.out, flash.progressBar);
+    const LinkWatch watch;
     bool ok = false;
+    const auto ready = [&](Access access, uint32_t imageLength) {
+        return FlashReadyFor(session, access, flash, imageLength, report);
+    };
     const bool modeOk = InIspMode(flash.ispMode, [&] {
         switch (op) {
             case SingleOperation::ChipId:
@@ -148,38 +268,40 @@ int SingleOperationCommand(CliSession& session, SingleOperation op, const std::s
                 ok = true;  // 0xFF is also what an unreadable status shows
                 break;
             }
-            case SingleOperation::WriteStatus:
+            case SingleOperation::WriteStatus: {
+                uint8_t status = 0xFF;
                 gDevice.OpenDevice();
-                ok = FlashWriteStatus(statusValue);
+                ok = WriteStatusChecked(statusValue, &status);
                 gDevice.CloseDevice();
-                break;
-            case SingleOperation::Erase:
-                ok = EraseFlash(flash.assignRange ? EraseMode::AssignedSectors : EraseMode::WholeChip,
-                                report);
-                break;
-            case SingleOperation::Blank:
-                ok = RunBlankCheck(flash.assignRange, report);
-                break;
-            case SingleOperation::Program:
-                ApplyPageSize();
-                ok = RunProgram(flash.assignRange, report);
-                break;
-            case SingleOperation::Verify:
-                ok = RunVerify(flash.assignRange, report);
-                break;
-            case SingleOperation::ReadFlash: {
-                ok = RunReadBack(report);
-                std::string error;
-                // The file is written also after a failed read, as the window does.
-                if (!SaveReadBackImage(argument, 0x20000, &error)) {
-                    report.ProcessInfo("Read Flash save failed");
-                    session.err << "quorvel-isp: " << error << "\n";
-                    ok = false;
+                if (!ok) {
+                    report.ProcessInfo("Flash Protect Fail");
+                    session.err << "quorvel-isp: the status register reads 0x" << HexByte(status)
+                                << " after writing 0x" << HexByte(statusValue) << "\n";
                 }
                 break;
             }
+            case SingleOperation::Erase:
+                ok = ready(Access::Write, 0) && EraseChecked(flash, report);
+                break;
+            case SingleOperation::Blank:
+                ok = ready(Access::Read, gImageLength) && RunBlankCheck(flash.assignRange, report);
+                break;
+            case SingleOperation::Program:
+                ok = ready(Access::Write, gImageLength) && ProgramChecked(flash, report);
+                break;
+            case SingleOperation::Verify:
+                ok = ready(Access::Read, gImageLength) && RunVerify(flash.assignRange, report);
+                break;
+            case SingleOperation::ReadFlash:
+                ok = ready(Access::Read, 0) && ReadFlashInto(session, argument, report);
+                break;
         }
     });
+    if (gStopRequest) {
+        report.ProcessInfo("Stopped");
+        ok = false;
+    }
+    watch.Report(session);
     if (!modeOk) session.err << "quorvel-isp: an ISP mode request failed\n";
     return ok && modeOk ? kExitOk : kExitFailed;
 }

@@ -22,6 +22,8 @@ public:
     bool IoControl(DeviceHandle handle, uint32_t code, const uint8_t* input, size_t inputSize,
                    uint8_t* output, size_t outputSize) override;
     void Close(DeviceHandle handle) override { inner_.Close(handle); }
+    IoFailure LastIoFailure() const override { return inner_.LastIoFailure(); }
+    bool LastOpenDenied() const override { return inner_.LastOpenDenied(); }
 
 private:
     DevicePlatform& inner_;
@@ -45,6 +47,8 @@ public:
         return inner_.IoControl(handle, code, input, inputSize, output, outputSize);
     }
     void Close(DeviceHandle handle) override { inner_.Close(handle); }
+    IoFailure LastIoFailure() const override { return inner_.LastIoFailure(); }
+    bool LastOpenDenied() const override { return inner_.LastOpenDenied(); }
 
 private:
     DevicePlatform& inner_;

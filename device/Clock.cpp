@@ -5,6 +5,10 @@
 
 void RealClock::Sleep(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+void RealClock::Spend(uint64_t micros) {
+    if (micros > 0) std::this_thread::sleep_for(std::chrono::microseconds(micros));
+}
+
 uint64_t RealClock::NowMicros() const {
     using namespace std::chrono;
     return static_cast<uint64_t>(

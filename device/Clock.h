@@ -11,8 +11,8 @@ public:
     virtual void Sleep(uint32_t ms) = 0;
     // Microseconds since an arbitrary start.
     virtual uint64_t NowMicros() const = 0;
-    // Time spent outside a sleep (a request on the bus). The real clock passes it by
-    // itself; the virtual clock adds it.
+    // Time a simulated request costs on the bus: the real clock waits it out, the virtual
+    // clock adds it.
     virtual void Spend(uint64_t micros) = 0;
 };
 
@@ -20,7 +20,7 @@ class RealClock final : public Clock {
 public:
     void Sleep(uint32_t ms) override;
     uint64_t NowMicros() const override;
-    void Spend(uint64_t) override {}
+    void Spend(uint64_t micros) override;
 };
 
 class VirtualClock final : public Clock {

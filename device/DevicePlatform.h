@@ -17,6 +17,13 @@
 using DeviceHandle = std::uintptr_t;
 inline constexpr DeviceHandle kNoDeviceHandle = 0;
 
+// Why the last IoControl call failed.
+enum class IoFailure {
+    Refused,   // the device answered and refused the request (a stall), or the block was bad
+    TimedOut,  // the device did not answer within the backend's time-out
+    Gone,      // the device is no longer there (unplugged, re-enumerated, handle dropped)
+};
+
 class DevicePlatform {
 public:
     virtual ~DevicePlatform() = default;
@@ -36,6 +43,10 @@ public:
     // backends bound every call with a time-out.
     virtual bool IoControl(DeviceHandle handle, uint32_t code, const uint8_t* input,
                            size_t inputSize, uint8_t* output, size_t outputSize) = 0;
+
+    // Why the last IoControl that returned false failed. Backends that cannot tell report
+    // a refusal, which never marks a link as lost.
+    virtual IoFailure LastIoFailure() const { return IoFailure::Refused; }
 
     // Releases a handle returned by Open.
     virtual void Close(DeviceHandle handle) = 0;

@@ -96,7 +96,11 @@ bool QuorvelUsb::ProbeDevice() {
 
 bool QuorvelUsb::OpenDevice() {
     CloseDevice();
+    timeoutsInARow_ = 0;
     handle = platform_->Open(devicePath);
+    // Without a handle every request fails at once; the link counts as lost so that the
+    // waits built on those requests end at once too.
+    linkLost_ = handle == kNoDeviceHandle;
     return handle != kNoDeviceHandle;
 }
 
@@ -110,6 +114,38 @@ bool QuorvelUsb::ControlTransfer(uint8_t bmRequestType, uint8_t bRequest, uint16
                                  uint16_t wIndex, uint8_t* buffer, uint32_t length) {
     if (handle == kNoDeviceHandle) return false;
     if (length > 0 && buffer == nullptr) return false;
+    if (linkLost_ && !cleanup_) return false;
+    const bool ok = Transfer(bmRequestType, bRequest, wValue, wIndex, buffer, length);
+    NoteOutcome(ok);
+    return ok;
+}
+
+void QuorvelUsb::NoteOutcome(bool ok) {
+    if (ok) {
+        timeoutsInARow_ = 0;
+        return;
+    }
+    switch (platform_->LastIoFailure()) {
+        case IoFailure::Refused:
+            break;  // the device answered: nothing wrong with the link
+        case IoFailure::TimedOut:
+            if (++timeoutsInARow_ >= kTimeoutsForLostLink) LoseLink(false);
+            break;
+        case IoFailure::Gone:
+            LoseLink(true);
+            break;
+    }
+}
+
+void QuorvelUsb::LoseLink(bool gone) {
+    if (linkLost_) return;
+    linkLost_ = true;
+    ++linkLosses_;
+    lastLossGone_ = gone;
+}
+
+bool QuorvelUsb::Transfer(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue,
+                          uint16_t wIndex, uint8_t* buffer, uint32_t length) {
     const ControlSetup setup{bmRequestType, bRequest, wValue, wIndex};
     if (!ksPath) {
         const std::vector<uint8_t> block = MakeGenericRequestBlock(setup);

@@ -32,16 +32,33 @@ public:
     virtual bool CheckPresence();
     virtual bool IsFound();
 
-    // Opens the stored device path (closing a handle still held first).
+    // Opens the stored device path (closing a handle still held first). A new handle
+    // starts with a healthy link; a failed open leaves the link lost (see LinkLost).
     bool OpenDevice();
     // Closes the handle if one is held.
     void CloseDevice();
 
     // Sends one control request through the open handle in the encoding of the driver in
-    // force. Returns whether the driver accepted it; false at once without a handle.
+    // force. Returns whether the driver accepted it; false at once without a handle, and
+    // false at once without a driver call while the link is lost (see LinkLost).
     // The bytes the driver reports as transferred are not examined.
     bool ControlTransfer(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue,
                          uint16_t wIndex, uint8_t* buffer, uint32_t length);
+
+    // The link is lost after three time-outs in a row or one request that found the device
+    // gone (or when the handle could not be opened); a refused request (a stall) does not
+    // count. A lost link stays lost until the handle is opened again, so a wedged or unplugged device ends any operation quickly
+    // instead of costing a time-out per request for hours of polls.
+    bool LinkLost() const { return linkLost_; }
+    // How often a link was lost since the process started (never reset), and whether the
+    // last loss was a device that went away (rather than one that stopped answering).
+    size_t LinkLosses() const { return linkLosses_; }
+    bool LastLossWasGone() const { return lastLossGone_; }
+    // During the clean-up at the end of a run (protecting the flash, leaving ISP mode)
+    // each request still goes to the driver once, even on a lost link: the device may
+    // have come back, and a chip left writable is worse than a few more time-outs.
+    void SetCleanup(bool cleanup) { cleanup_ = cleanup; }
+    bool InCleanup() const { return cleanup_; }
 
     void SetKsPath(uint8_t ks) { ksPath = ks; }
     uint8_t GetKsPath() const { return ksPath; }
@@ -66,6 +83,11 @@ private:
     // Lists the current class; false when no list could be obtained.
     bool ListMatches(size_t& matches, bool storeAndProbe, bool& probeResult);
     bool Matches(const char* path) const;
+    bool Transfer(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue, uint16_t wIndex,
+                  uint8_t* buffer, uint32_t length);
+    // Counts the outcome of one driver call towards a lost link.
+    void NoteOutcome(bool ok);
+    void LoseLink(bool gone);
 
     uint8_t found = 0;
     uint8_t ksPath = 0;
@@ -73,8 +95,27 @@ private:
     char matchString[kMatchStringSize] = {};
     DeviceHandle handle = kNoDeviceHandle;
 
+    static constexpr int kTimeoutsForLostLink = 3;
+    int timeoutsInARow_ = 0;
+    bool linkLost_ = false;
+    size_t linkLosses_ = 0;
+    bool lastLossGone_ = false;
+    bool cleanup_ = false;
+
     DevicePlatform* platform_;
 };
 
 // The one device link of the process.
 extern QuorvelUsb gDevice;
+
+// Marks the requests of its lifetime as the clean-up of a run (QuorvelUsb::SetCleanup).
+class LinkCleanupScope {
+public:
+    explicit LinkCleanupScope(QuorvelUsb& device) : device_(device) { device_.SetCleanup(true); }
+    ~LinkCleanupScope() { device_.SetCleanup(false); }
+    LinkCleanupScope(const LinkCleanupScope&) = delete;
+    LinkCleanupScope& operator=(const LinkCleanupScope&) = delete;
+
+private:
+    QuorvelUsb& device_;
+};

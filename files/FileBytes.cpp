@@ -1,45 +1,67 @@
 #include "files/FileBytes.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
-#include <memory>
 #include <system_error>
 
+#include "files/FileDescriptor.h"
+
 namespace {
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
+
 std::string SystemText(int error) { return std::generic_category().message(error); }
+
 }  // namespace
 
-FileBytes ReadFileBytes(const std::string& name, size_t limit) {
+FileBytes ReadFileBytes(const std::string& name, size_t limit, BeyondLimit beyond) {
     FileBytes result;
-    errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name.c_str(), "rb"));
-    if (!file) {
+    // Opened without blocking, so a FIFO with no writer cannot hang the open; it is then
+    // refused along with every other file that is not a regular one.
+    FileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0) {
         result.status = FileBytes::CannotOpen;
         result.systemReason = SystemText(errno);
         return result;
     }
-    // Sized once from the file's length where it can be known; the loop still reads to the
-    // real end, so a file that grows or shrinks meanwhile is read as it is.
-    std::error_code sizeError;
-    const uintmax_t expected = std::filesystem::file_size(name, sizeError);
-    size_t used = 0;
-    result.bytes.resize(std::min<uintmax_t>(sizeError ? 65536 : expected + 1, limit));
-    while (used < limit) {
-        if (used == result.bytes.size()) result.bytes.resize(std::min(limit, 2 * used + 65536));
-        const size_t want = result.bytes.size() - used;
-        const size_t got = std::fread(result.bytes.data() + used, 1, want, file.get());
-        used += got;
-        if (got < want) break;
-    }
-    result.bytes.resize(used);
-    if (std::ferror(file.get())) {
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
         result.status = FileBytes::ReadFailed;
         result.systemReason = SystemText(errno);
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        result.status = FileBytes::NotRegular;
+        return result;
+    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+
+    // Sized once from the file's length; the loop still reads to the real end (or one
+    // byte past the limit, to tell a longer file), so a file that grows or shrinks
+    // meanwhile is read as it is.
+    const size_t want = beyond == BeyondLimit::Refuse && limit != SIZE_MAX ? limit + 1 : limit;
+    const auto expected = static_cast<uintmax_t>(info.st_size);
+    result.bytes.resize(std::min<uintmax_t>(expected + 1, want));
+    size_t used = 0;
+    while (used < want) {
+        if (used == result.bytes.size()) result.bytes.resize(std::min(want, 2 * used + 65536));
+        const ssize_t got = ::read(fd.get(), result.bytes.data() + used, result.bytes.size() - used);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            result.status = FileBytes::ReadFailed;
+            result.systemReason = SystemText(errno);
+            result.bytes.clear();
+            return result;
+        }
+        if (got == 0) break;
+        used += static_cast<size_t>(got);
+    }
+    result.bytes.resize(used);
+    if (used > limit) {
+        result.status = FileBytes::TooLarge;
         result.bytes.clear();
     }
     return result;

@@ -7,6 +7,11 @@ bool gProgramFileReady = false;
 
 ProgramFileType ProgramFileTypeOf(const std::string& name) {
     if (name.empty()) return ProgramFileType::Unknown;
+    // The usual extension of 8051 toolchains' HEX output, whose third letter from the end
+    // would otherwise say nothing.
+    if (name.size() >= 4 && (name.compare(name.size() - 4, 4, ".ihx") == 0 ||
+                             name.compare(name.size() - 4, 4, ".IHX") == 0))
+        return ProgramFileType::Hex;
     const char letter = name.size() < 3 ? name.front() : name[name.size() - 3];
     if (letter == 'b' || letter == 'B') return ProgramFileType::Binary;
     if (letter == 'h' || letter == 'H') return ProgramFileType::Hex;

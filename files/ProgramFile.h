@@ -19,7 +19,8 @@ enum class ProgramFileType { Binary, Hex, Unknown };
 
 // The type letter is the third character from the end of the name (the first letter of a
 // three-letter extension; a shorter name gives its first character): "b"/"B" is binary,
-// "h"/"H" is Intel HEX (".bin", ".hex", ".h00"), anything else is unknown.
+// "h"/"H" is Intel HEX (".bin", ".hex", ".h00"), anything else is unknown. A name ending
+// in ".ihx" is Intel HEX too.
 ProgramFileType ProgramFileTypeOf(const std::string& name);
 
 // Reads `name` with the reader its type letter picks. An empty name or an unknown letter

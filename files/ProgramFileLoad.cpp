@@ -34,6 +34,10 @@ std::optional<ProgramFileLoad> ProgramFileUnreadable(const std::string& name, co
         case FileBytes::ReadFailed:
             return ProgramFileFailed(name, ProgramFileError::ReadFailed,
                                      "cannot be read (" + file.systemReason + ")");
+        case FileBytes::NotRegular:
+            return ProgramFileFailed(name, ProgramFileError::CannotOpen, "is not a regular file");
+        case FileBytes::TooLarge:
+            return ProgramFileFailed(name, ProgramFileError::ReadFailed, "is too large");
         case FileBytes::Ok: break;
     }
     if (file.bytes.empty()) return ProgramFileFailed(name, ProgramFileError::NoData, "is empty");

@@ -1,10 +1,15 @@
 #include "files/ReplaceFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
+
+#include "files/FileDescriptor.h"
 
 namespace fs = std::filesystem;
 
@@ -12,56 +17,131 @@ namespace {
 
 std::string SystemText(int error) { return std::generic_category().message(error); }
 
-// Creates a file of a fresh name next to `target`, refusing names that exist ("x"), so
-// that two writers never share a temporary file.
-std::FILE* CreateTemporaryNextTo(const fs::path& target, fs::path& temporary, int& error) {
+// Writes all of `data`, going on after partial writes and interrupted calls.
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Opens a file of a fresh name next to `target`, refusing names that exist, so that two
+// writers never share a temporary file.
+int CreateTemporaryNextTo(const fs::path& target, fs::path& temporary) {
     std::random_device seed;
     std::mt19937_64 random(seed());
-    error = EEXIST;
-    for (int attempt = 0; attempt < 16 && error == EEXIST; ++attempt) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
         temporary = target;
         temporary += ".tmp-" + std::to_string(random() % 1000000000u);
-        errno = 0;
-        if (std::FILE* file = std::fopen(temporary.string().c_str(), "wbx")) return file;
-        error = errno != 0 ? errno : EIO;
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
     }
-    return nullptr;
+    errno = EEXIST;
+    return -1;
+}
+
+// Where the bytes of `name` really go: a symbolic link is followed to its final target
+// (which need not exist yet), so the link itself stays in place.
+fs::path FinalTarget(const fs::path& name) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(name, ec))) return name;
+    const fs::path resolved = fs::weakly_canonical(name, ec);
+    return ec ? name : resolved;
+}
+
+bool WriteInPlace(const fs::path& target, const uint8_t* data, size_t size, std::string& error) {
+    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        error = "cannot open \"" + target.string() + "\" (" + SystemText(errno) + ")";
+        return false;
+    }
+    if (!WriteAll(fd.get(), data, size) || !fd.Close()) {
+        error = "cannot write \"" + target.string() + "\" (" + SystemText(errno) + ")";
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
 
+bool SyncFolderOf(const std::string& name) {
+    fs::path folder = fs::path(name).parent_path();
+    if (folder.empty()) folder = ".";
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.get() >= 0 && ::fsync(fd.get()) == 0;
+}
+
+bool WriteFileSynced(const std::string& name, const uint8_t* data, size_t size,
+                     std::string& error) {
+    FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+        error = "cannot create \"" + name + "\" (" + SystemText(errno) + ")";
+        return false;
+    }
+    if (!WriteAll(fd.get(), data, size) || ::fsync(fd.get()) != 0 || !fd.Close()) {
+        error = "cannot write \"" + name + "\" (" + SystemText(errno) + ")";
+        return false;
+    }
+    return true;
+}
+
+bool RenameSynced(const std::string& from, const std::string& to, std::string& error) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        error = "cannot rename \"" + from + "\" to \"" + to + "\" (" + SystemText(errno) + ")";
+        return false;
+    }
+    if (!SyncFolderOf(to)) {
+        error = "cannot flush the folder of \"" + to + "\" (" + SystemText(errno) + ")";
+        return false;
+    }
+    return true;
+}
+
 bool WriteFileReplacing(const std::string& name, const uint8_t* data, size_t size,
                         std::string& error) {
-    const fs::path target(name);
-    if (name.empty() || !target.has_filename()) {
+    if (name.empty() || !fs::path(name).has_filename()) {
         error = "no file name";
         return false;
     }
-    fs::path temporary;
-    int openError = 0;
-    std::FILE* file = CreateTemporaryNextTo(target, temporary, openError);
-    if (file == nullptr) {
-        error = "cannot create a file in the folder of \"" + name + "\" (" + SystemText(openError) + ")";
+    const fs::path target = FinalTarget(name);
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+        error = "\"" + name + "\" is a folder";
         return false;
     }
-    errno = 0;
-    bool written = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
-    int writeError = errno;
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        writeError = errno;
+    if (exists && !S_ISREG(old.st_mode)) return WriteInPlace(target, data, size, error);
+
+    fs::path temporary;
+    FileDescriptor fd(CreateTemporaryNextTo(target, temporary));
+    if (fd.get() < 0) {
+        error = "cannot create a file in the folder of \"" + name + "\" (" + SystemText(errno) + ")";
+        return false;
     }
-    std::error_code removed;
+    bool written = WriteAll(fd.get(), data, size);
+    if (written && exists) written = ::fchmod(fd.get(), old.st_mode & 07777) == 0;
+    if (written) written = ::fsync(fd.get()) == 0;
+    const int writeError = errno;
+    if (!fd.Close() && written) written = false;
     if (!written) {
-        fs::remove(temporary, removed);
+        ::unlink(temporary.c_str());
         error = "cannot write \"" + name + "\" (" + SystemText(writeError != 0 ? writeError : EIO) + ")";
         return false;
     }
-    std::error_code renamed;
-    fs::rename(temporary, target, renamed);
-    if (renamed) {
-        fs::remove(temporary, removed);
-        error = "cannot replace \"" + name + "\" (" + renamed.message() + ")";
+    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        const int renameError = errno;
+        ::unlink(temporary.c_str());
+        error = "cannot replace \"" + name + "\" (" + SystemText(renameError) + ")";
+        return false;
+    }
+    if (!SyncFolderOf(target.string())) {
+        error = "cannot flush the folder of \"" + name + "\" (" + SystemText(errno) + ")";
         return false;
     }
     return true;

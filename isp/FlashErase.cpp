@@ -21,6 +21,7 @@ bool PollBusyBit(IspReporter& report, Label label) {
         report.StatusRegister("Status Register: 0x" + HexByte(status));
         report.ProcessMessages();
         if ((status & 0x01) == 0) return true;
+        if (gDevice.LinkLost()) return false;  // the busy bit can no longer be read
         CurrentClock().Sleep(10);
     }
     return false;
@@ -60,9 +61,12 @@ bool EraseSectors(IspReporter& report) {
 
 }  // namespace
 
-bool WaitWhileBusy(int maxReads) {
+bool WaitWhileBusy(int maxReads, uint8_t* lastStatus) {
     for (int i = 0; i < maxReads; ++i) {
-        if ((FlashReadStatus() & 0x01) == 0) return true;
+        const uint8_t status = FlashReadStatus();
+        if (lastStatus != nullptr) *lastStatus = status;
+        if ((status & 0x01) == 0) return true;
+        if (gDevice.LinkLost()) return false;
         CurrentClock().Sleep(10);
     }
     return false;

@@ -12,6 +12,9 @@ enum class EraseMode { WholeChip, AssignedSectors };
 // empty range erases nothing and succeeds).
 bool EraseFlash(EraseMode mode, IspReporter& report);
 
-// Reads the status register up to 1000 times, sleeping 10 ms after each busy reading.
-// Returns whether bit 0 (busy) came clear.
-bool WaitWhileBusy(int maxReads = 1000);
+#include <cstdint>
+
+// Reads the status register up to `maxReads` times, sleeping 10 ms after each busy
+// reading, and stops early when the link to the device is lost. Returns whether bit 0
+// (busy) came clear; `lastStatus` receives the last status read.
+bool WaitWhileBusy(int maxReads = 1000, uint8_t* lastStatus = nullptr);

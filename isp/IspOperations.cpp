@@ -14,12 +14,21 @@ namespace {
 
 using Worker = bool (*)(uint32_t, uint32_t, IspReporter&);
 
+// Runs a worker on its addresses: the program range, or the addresses a check looks at
+// (none at all only when the byte one past an empty image lies outside the flash or the
+// range: then there is nothing to check).
+bool RunWorker(Worker worker, const WorkRange& range, IspReporter& report) {
+    if (worker == ProgramRange) return worker(range.start, range.end, report);
+    if (range.checkEnd <= range.start) return true;
+    return worker(range.start, static_cast<uint32_t>(range.checkEnd - 1), report);
+}
+
 bool RunWorkerFrame(bool assignRange, const char* startText, const char* successText,
                     Worker worker, IspReporter& report) {
     report.ProcessInfo(startText);
     const WorkRange range = CurrentWorkRange(assignRange);
     gDevice.OpenDevice();
-    const bool ok = worker(range.start, range.end, report);
+    const bool ok = RunWorker(worker, range, report);
     if (ok) report.ProcessInfo(successText);
     gDevice.CloseDevice();
     return ok;
@@ -28,8 +37,15 @@ bool RunWorkerFrame(bool assignRange, const char* startText, const char* success
 }  // namespace
 
 WorkRange CurrentWorkRange(bool assignRange) {
-    if (!assignRange) return {0, gImageLength};
-    return {gRangeStart, gRangeStart + gImageLength};
+    WorkRange range;
+    range.start = assignRange ? gRangeStart : 0;
+    range.end = range.start + gImageLength;
+    uint64_t limit = FlashCapacityFor(gFlashId);
+    if (assignRange) limit = std::min(limit, uint64_t{gRangeStart} + gRangeSize);
+    const uint64_t imageEnd = uint64_t{range.start} + gImageLength;
+    // The byte one past the image where it may be looked at; the image's own bytes always.
+    range.checkEnd = imageEnd < limit ? imageEnd + 1 : imageEnd;
+    return range;
 }
 
 void SetRange(bool assignRange, uint32_t startKb, uint32_t sizeKb) {
@@ -78,11 +94,15 @@ bool SaveReadBackImage(const std::string& path, uint32_t length, std::string* er
 
 namespace {
 
-// Records the first failure of an Auto run.
+constexpr uint8_t kProtectBits = 0x1C;
+constexpr int kStatusWriteAttempts = 3;
+
+// Records the failures of an Auto run.
 struct StepLog {
     AutoResult result;
     void Fail(const char* step) {
         if (result.failedStep.empty()) result.failedStep = step;
+        result.failedSteps.emplace_back(step);
     }
 };
 
@@ -91,7 +111,7 @@ void RunRangeStep(bool enabled, const char* step, const char* startText, const c
                   Worker worker, const WorkRange& range, IspReporter& report, StepLog& log) {
     if (!enabled || gIspFail || gStopRequest) return;
     report.ProcessInfo(startText);
-    const bool ok = worker(range.start, range.end, report);
+    const bool ok = RunWorker(worker, range, report);
     if (gStopRequest) return;  // stopped, not failed
     gIspFail = !ok;
     if (ok) {
@@ -101,37 +121,87 @@ void RunRangeStep(bool enabled, const char* step, const char* startText, const c
     }
 }
 
+// Stops the device work of a run before anything is erased: the run goes on to protect
+// the flash and leave ISP mode.
+void Refuse(const char* step, const char* text, IspReporter& report, StepLog& log) {
+    report.ProcessInfo(text);
+    log.Fail(step);
+    gIspFail = true;
+}
+
+// Clears the protection, then erases; the erase opens and closes the device itself.
+void UnprotectAndErase(const AutoOptions& options, IspReporter& report, StepLog& log) {
+    report.ProcessInfo("Clear Status register");
+    if (!WriteStatusChecked(0x00)) {
+        // A protected flash ignores erase and program: going on would report a run that
+        // changed nothing.
+        Refuse("unprotect", "Flash Unprotect Fail", report, log);
+        return;
+    }
+    const EraseMode mode = options.assignRange ? EraseMode::AssignedSectors : EraseMode::WholeChip;
+    if (!EraseFlash(mode, report) && !gStopRequest) log.Fail("erase");
+}
+
+// Protection and leaving ISP mode, whatever happened before, so the chip is never left
+// writable or stuck in ISP mode. On a lost link each request is still tried once.
+void CleanUp(const AutoOptions& options, IspReporter& report, StepLog& log) {
+    LinkCleanupScope cleanup(gDevice);
+    if (options.protect && !WriteStatusChecked(0xFF)) {
+        report.ProcessInfo("Flash Protect Fail");
+        log.Fail("protect");
+    }
+    if (options.ispMode && !SetIspMode(false)) log.Fail("leave-isp-mode");
+}
+
 }  // namespace
+
+bool WriteStatusChecked(uint8_t value, uint8_t* finalStatus) {
+    uint8_t status = 0xFF;
+    bool ok = false;
+    for (int attempt = 0; attempt < kStatusWriteAttempts && !ok; ++attempt) {
+        FlashWriteEnable();
+        FlashWriteStatus(value);
+        // A write that did not take (the flash was busy, the latch was lost) is tried
+        // again; a flash that never finishes, or a device that no longer answers, is not.
+        if (!WaitWhileBusy(1000, &status) || gDevice.LinkLost()) break;
+        ok = (status & kProtectBits) == (value & kProtectBits);
+    }
+    if (finalStatus != nullptr) *finalStatus = status;
+    return ok;
+}
+
+bool RangeFitsFlash(const AutoOptions& options, uint32_t imageLength) {
+    const uint64_t capacity = FlashCapacityFor(gFlashId);
+    const uint64_t start = options.assignRange ? uint64_t{options.startKb} * 1024 : 0;
+    if (start + imageLength > capacity) return false;
+    return !options.assignRange || start + uint64_t{options.sizeKb} * 1024 <= capacity;
+}
 
 AutoResult RunAutoSequence(const AutoOptions& options, IspReporter& report) {
     StepLog log;
     gIspFail = false;
-    gStopRequest = false;
+    const size_t lossesBefore = gDevice.LinkLosses();
 
     SetRange(options.assignRange, options.startKb, options.sizeKb);
-    const WorkRange range = CurrentWorkRange(options.assignRange);
 
     report.ProcessInfo("Enter ISP Mode");
     report.ProcessMessages();
     gDevice.OpenDevice();
     if (options.ispMode && !SetIspMode(true)) log.Fail("isp-mode");
-    if (!FlashReadId()) log.Fail("flash-id");
+    const bool identified = FlashReadId();
     gPageSize = PageSizeFor(gFlashId);
-
-    if (options.erase && !gStopRequest) {
-        report.ProcessInfo("Clear Status register");
-        FlashWriteEnable();
-        FlashWriteStatus(0x00);
-        WaitWhileBusy();
-        // The erase opens and closes the device itself.
-        if (!EraseFlash(options.assignRange ? EraseMode::AssignedSectors : EraseMode::WholeChip,
-                        report) &&
-            !gStopRequest) {
-            log.Fail("erase");
-        }
+    // Without the identification neither the page size nor the capacity is known.
+    if (!identified) {
+        Refuse("flash-id", "Flash ID Read Fail", report, log);
+    } else if (!RangeFitsFlash(options, gImageLength)) {
+        // Past the capacity addresses wrap round to the start of the flash.
+        Refuse("range", "Range beyond flash size", report, log);
     }
+    const WorkRange range = CurrentWorkRange(options.assignRange);
 
-    gDevice.OpenDevice();
+    if (options.erase && !gIspFail && !gStopRequest) UnprotectAndErase(options, report, log);
+
+    if (!gDevice.HasHandle()) gDevice.OpenDevice();
     RunRangeStep(options.blank, "blank", "Start Blanking Check", "Blanking Success",
                  BlankCheckRange, range, report, log);
     RunRangeStep(options.program, "program", "Start Programming", "Programming Success",
@@ -139,18 +209,13 @@ AutoResult RunAutoSequence(const AutoOptions& options, IspReporter& report) {
     RunRangeStep(options.verify, "verify", "Start Verifying Check", "Verifying Success",
                  VerifyRange, range, report, log);
 
-    // Protection and leaving ISP mode run whatever happened before, so the chip is never
-    // left writable or stuck in ISP mode.
-    if (options.protect) {
-        FlashWriteEnable();
-        const bool written = FlashWriteStatus(0xFF);
-        if (!WaitWhileBusy() || !written) log.Fail("protect");
-    }
-    if (options.ispMode && !SetIspMode(false)) log.Fail("isp-mode");
+    CleanUp(options, report, log);
+    log.result.linkLost = gDevice.LinkLosses() != lossesBefore;
+    log.result.linkGone = log.result.linkLost && gDevice.LastLossWasGone();
     gDevice.CloseDevice();
 
     log.result.stopped = gStopRequest;
     if (log.result.stopped) report.ProcessInfo("Stopped");
-    log.result.success = !log.result.stopped && log.result.failedStep.empty() && !gIspFail;
+    log.result.success = !log.result.stopped && log.result.failedSteps.empty() && !gIspFail;
     return log.result;
 }

@@ -6,7 +6,7 @@
 #include "isp/IspReporter.h"
 
 bool gIspFail = false;
-bool gStopRequest = false;
+std::atomic<bool> gStopRequest{false};
 uint16_t gPageSize = 256;
 uint32_t gRangeStart = 0;
 uint32_t gRangeSize = 0;

@@ -7,6 +7,7 @@
 
 #include "chip/SpiFlash.h"
 #include "device/Clock.h"
+#include "device/QuorvelUsb.h"
 #include "files/FlashImage.h"
 #include "isp/IspState.h"
 
@@ -54,6 +55,14 @@ Attempt CompareBlock(uint32_t b, uint32_t end, uint8_t (*expected)(uint32_t)) {
 // Walks the blocks from start through end; a block may fail twice and pass on the third
 // look before the check gives up.
 bool CheckRange(const BlockCheck& check, uint32_t start, uint32_t end, IspReporter& report) {
+    // Reads past the flash's capacity wrap round to its start, so nothing there is looked
+    // at; a range that lies wholly past it fails at its start.
+    const uint32_t capacity = FlashCapacityFor(gFlashId);
+    if (start >= capacity) {
+        report.ProcessInfo(check.failureText + HexDigits6(start));
+        return false;
+    }
+    end = std::min(end, capacity - 1);
     const uint64_t total = uint64_t{end} - start + 1;
     int failures = 0;
     for (uint64_t b = start; b <= end;) {
@@ -82,6 +91,7 @@ bool CheckRange(const BlockCheck& check, uint32_t start, uint32_t end, IspReport
 bool WaitForIdle() {
     for (int i = 0; i < kIdleReads; ++i) {
         if ((FlashReadStatus() & 0x01) == 0) return true;
+        if (gDevice.LinkLost()) return false;
         if (i + 1 < kIdleReads) CurrentClock().Sleep(1);
     }
     return false;
@@ -112,10 +122,17 @@ bool VerifyRange(uint32_t start, uint32_t end, IspReporter& report) {
 bool ProgramRange(uint32_t start, uint32_t end, IspReporter& report) {
     const uint32_t pageSize = gPageSize == 0 ? 256 : gPageSize;
     const uint64_t total = end > start ? uint64_t{end} - start : 0;
+    const uint32_t capacity = FlashCapacityFor(gFlashId);
     std::array<uint8_t, 256> page{};
     for (uint64_t a = start; a < end; a += pageSize) {
         if (gStopRequest) return false;
         const auto address = static_cast<uint32_t>(a);
+        // Past the capacity the address would wrap round and overwrite the start of the
+        // flash (its boot code).
+        if (a >= capacity) {
+            report.ProcessInfo("Programming Fail at " + HexAddress(address));
+            return false;
+        }
         for (uint32_t k = 0; k < pageSize; ++k) page[k] = ImageByteFor(address + k);
         report.Progress(IspStage::Program, a - start, total);
         if (std::all_of(page.begin(), page.begin() + pageSize, [](uint8_t v) { return v == 0xFF; }))

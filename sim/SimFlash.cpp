@@ -29,6 +29,8 @@ void SimFlash::Reset() {
     status_ = 0;
     busyUntil_ = 0;
     stuckBusy_ = false;
+    stuckAfterFirstWrite_ = false;
+    ignoreWrites_ = false;
     corrupt_.clear();
     stats_ = {};
     lastRefusal_.clear();
@@ -65,6 +67,11 @@ void SimFlash::CorruptReadByteAt(uint32_t address, uint8_t xorMask) {
 void SimFlash::StartBusy(uint64_t micros) {
     const auto scaled = static_cast<uint64_t>(std::llround(static_cast<double>(micros) * timingScale_));
     busyUntil_ = clock_.NowMicros() + scaled;
+}
+
+void SimFlash::StartArrayWrite(uint64_t micros) {
+    StartBusy(micros);
+    if (stuckAfterFirstWrite_) stuckBusy_ = true;
 }
 
 void SimFlash::Refuse(std::string why) {
@@ -170,17 +177,18 @@ void SimFlash::Execute() {
         case kOpChipErase:
             if (position_ != 1) return Refuse("chip erase ignored: wrong length");
             if (!TakeWriteCommand("chip erase", true)) return;
-            std::fill(contents_.begin(), contents_.end(), 0xFF);
+            if (!ignoreWrites_) std::fill(contents_.begin(), contents_.end(), 0xFF);
             ++stats_.chipErases;
-            StartBusy(kChipEraseMicros);
+            StartArrayWrite(kChipEraseMicros);
             return;
         case kOpSectorErase: {
             if (position_ != 4) return Refuse("sector erase ignored: wrong length");
             if (!TakeWriteCommand("sector erase", true)) return;
             const uint32_t base = Address() & ~(kSectorSize - 1);
-            std::fill_n(contents_.begin() + base, std::min(kSectorSize, Size() - base), 0xFF);
+            if (!ignoreWrites_)
+                std::fill_n(contents_.begin() + base, std::min(kSectorSize, Size() - base), 0xFF);
             ++stats_.sectorErases;
-            StartBusy(kSectorEraseMicros);
+            StartArrayWrite(kSectorEraseMicros);
             return;
         }
         case kOpPageProgram: {
@@ -188,9 +196,10 @@ void SimFlash::Execute() {
             if (!TakeWriteCommand("page program", true)) return;
             const uint32_t page = PageSize();
             const uint32_t base = Address() & ~(page - 1);
-            for (uint32_t i = 0; i < page; ++i) contents_[base + i] &= pageLatch_[i];
+            if (!ignoreWrites_)
+                for (uint32_t i = 0; i < page; ++i) contents_[base + i] &= pageLatch_[i];
             ++stats_.pagePrograms;
-            StartBusy(kPageProgramMicros);
+            StartArrayWrite(kPageProgramMicros);
             return;
         }
         default:

@@ -82,6 +82,11 @@ public:
     bool Busy() const;
     // A flash that never finishes: bit 0 stays set.
     void SetStuckBusy(bool stuck) { stuckBusy_ = stuck; }
+    // A flash that hangs in its first erase or page program: bit 0 stays set from then on.
+    void SetStuckAfterFirstWrite(bool stuck) { stuckAfterFirstWrite_ = stuck; }
+    // A flash whose array cannot be changed: erase and page program are taken (latch
+    // cleared, busy for their time) and change nothing.
+    void SetIgnoreWrites(bool ignore) { ignoreWrites_ = ignore; }
     void SetTimingScale(double scale) { timingScale_ = scale < 0 ? 0 : scale; }
     double TimingScale() const { return timingScale_; }
 
@@ -110,6 +115,8 @@ private:
     void Execute();
     bool TakeWriteCommand(const char* what, bool needsUnprotected);
     void StartBusy(uint64_t micros);
+    // Busy after an erase or a page program that was taken.
+    void StartArrayWrite(uint64_t micros);
     void Refuse(std::string why);
     uint32_t Address() const;
 
@@ -119,6 +126,8 @@ private:
     uint8_t status_ = 0;  // without the busy bit
     uint64_t busyUntil_ = 0;
     bool stuckBusy_ = false;
+    bool stuckAfterFirstWrite_ = false;
+    bool ignoreWrites_ = false;
     double timingScale_ = 1.0;
     std::map<uint32_t, uint8_t> corrupt_;
     Counters stats_;

@@ -6,14 +6,23 @@
 //   normal-ids 7c3d 6012
 //   jedec c2 20 14
 //   flash-status 00            (the lasting status bits: protect and bit 7)
+//   isp-mode 0                 (1: the chip was left in ISP mode)
 //   eeprom-present 1
 //   option 10 00 00 80
 //   vid 37 43 33 44
 //   pid 36 30 31 32
 //   string1 .. string3         (the 32-byte records, as hex bytes)
-// Each file is written to a temporary name and renamed, so a crash never leaves half a
-// state behind. A flash.bin shorter than the flash is taken as its start (the rest is
-// erased); a longer one is refused.
+//   fault ...                  (see SimulatedChip.h; read, never written back)
+//
+// A save is all or nothing, even when the process is killed part way: both new files are
+// written and flushed under temporary names, then a commit mark is put down, then the
+// files are renamed into place and the mark is removed. A load first finishes a save
+// whose mark is there (the new files are complete) or throws away the temporary files of
+// one whose mark is not (the old files are intact). So the directory holds the state of
+// before or of after a save, never one file of each. Callers hold the directory's lock
+// (SimStateLock) around load and save.
+//
+// A flash.bin of another size than the flash is refused.
 
 #include <cctype>
 #include <cstdio>
@@ -23,6 +32,7 @@
 #include <optional>
 #include <sstream>
 
+#include "files/ReplaceFile.h"
 #include "sim/SimulatedChip.h"
 
 namespace fs = std::filesystem;
@@ -31,6 +41,8 @@ namespace {
 
 constexpr const char* kFlashFile = "flash.bin";
 constexpr const char* kChipFile = "chip.txt";
+constexpr const char* kCommitMark = ".save-commit";
+constexpr const char* kNewSuffix = ".new";
 
 bool Fail(std::string* error, const std::string& text) {
     if (error != nullptr) *error = text;
@@ -94,25 +106,39 @@ bool ParseBytes(const std::string& text, std::array<uint8_t, N>& bytes) {
     return true;
 }
 
-bool WriteAtomically(const fs::path& target, const std::string& bytes, std::string* error) {
-    const fs::path temp = target.string() + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return Fail(error, "cannot create " + temp.string());
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
-            return Fail(error, "cannot write " + temp.string());
-        }
+fs::path NewName(const fs::path& dir, const char* file) {
+    return dir / (std::string(".") + file + kNewSuffix);
+}
+
+bool WriteNew(const fs::path& dir, const char* file, const std::string& bytes,
+              std::string* error) {
+    std::string reason;
+    if (WriteFileSynced(NewName(dir, file).string(),
+                        reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), reason))
+        return true;
+    return Fail(error, reason);
+}
+
+// Moves the new files of a committed save into place and removes the mark.
+bool FinishCommittedSave(const fs::path& dir, std::string* error) {
+    for (const char* file : {kFlashFile, kChipFile}) {
+        const fs::path fresh = NewName(dir, file);
+        if (!fs::exists(fresh)) continue;  // already moved before the interruption
+        std::string reason;
+        if (!RenameSynced(fresh.string(), (dir / file).string(), reason))
+            return Fail(error, reason);
     }
     std::error_code ec;
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return Fail(error, "cannot rename " + temp.string() + " to " + target.string());
-    }
+    fs::remove(dir / kCommitMark, ec);
+    SyncFolderOf((dir / kCommitMark).string());
+    return true;
+}
+
+// Brings the directory back to one whole state after an interrupted save.
+bool RecoverInterruptedSave(const fs::path& dir, std::string* error) {
+    if (fs::exists(dir / kCommitMark)) return FinishCommittedSave(dir, error);
+    std::error_code ec;
+    for (const char* file : {kFlashFile, kChipFile}) fs::remove(NewName(dir, file), ec);
     return true;
 }
 
@@ -128,16 +154,12 @@ bool ReadWhole(const fs::path& path, std::string& bytes, std::string* error) {
 
 }  // namespace
 
-bool SimulatedChip::SaveState(const std::string& dir, std::string* error) const {
+bool SimulatedChip::SaveState(const std::string& dirName, std::string* error) const {
+    const fs::path dir(dirName);
     std::error_code ec;
     fs::create_directories(dir, ec);
-    if (ec) return Fail(error, "cannot create directory " + dir);
-
-    const std::vector<uint8_t>& flash = flash_.Contents();
-    if (!WriteAtomically(fs::path(dir) / kFlashFile,
-                         std::string(flash.begin(), flash.end()), error)) {
-        return false;
-    }
+    if (ec) return Fail(error, "cannot create directory " + dirName);
+    if (!RecoverInterruptedSave(dir, error)) return false;
 
     const SimEeprom& e = mailbox_.Eeprom();
     char ids[16];
@@ -151,22 +173,38 @@ bool SimulatedChip::SaveState(const std::string& dir, std::string* error) const 
          << Hex(std::array<uint8_t, 1>{
                 static_cast<uint8_t>(flash_.Status() & SimFlash::kStatusWritableMask)})
          << "\n"
+         << "isp-mode " << (ispMode_ ? 1 : 0) << "\n"
          << "eeprom-present " << (e.present ? 1 : 0) << "\n"
          << "option " << Hex(e.option) << "\n"
          << "vid " << Hex(e.vid) << "\n"
          << "pid " << Hex(e.pid) << "\n";
     for (int n = 0; n < 3; ++n) text << "string" << n + 1 << " " << Hex(e.strings[n]) << "\n";
-    return WriteAtomically(fs::path(dir) / kChipFile, text.str(), error);
+
+    const std::vector<uint8_t>& flash = flash_.Contents();
+    if (!WriteNew(dir, kFlashFile, std::string(flash.begin(), flash.end()), error) ||
+        !WriteNew(dir, kChipFile, text.str(), error))
+        return false;
+    // From here on the save counts as done: a crash is finished by the next load.
+    std::string reason;
+    const fs::path mark = dir / kCommitMark;
+    const std::string markTemp = mark.string() + kNewSuffix;
+    if (!WriteFileSynced(markTemp, reinterpret_cast<const uint8_t*>("commit\n"), 7, reason) ||
+        !RenameSynced(markTemp, mark.string(), reason))
+        return Fail(error, reason);
+    return FinishCommittedSave(dir, error);
 }
 
 bool SimulatedChip::LoadState(const std::string& dir, std::string* error) {
+    if (fs::exists(dir) && !RecoverInterruptedSave(dir, error)) return false;
     // Everything is read into a fresh chip first; only a complete state replaces ours.
     SimIdentity identity = SimIdentity::Normal;
     uint16_t vid = 0x7c3d;
     uint16_t pid = 0x6012;
     std::array<uint8_t, 3> jedec{0xC2, 0x20, 0x14};
     std::array<uint8_t, 1> flashStatus{0};
+    bool ispMode = false;
     SimEeprom eeprom;
+    std::vector<FaultLine> faults;
 
     const fs::path chipPath = fs::path(dir) / kChipFile;
     if (fs::exists(chipPath)) {
@@ -207,6 +245,13 @@ bool SimulatedChip::LoadState(const std::string& dir, std::string* error) {
                 ok = ParseBytes(rest, jedec);
             } else if (key == "flash-status") {
                 ok = ParseBytes(rest, flashStatus);
+            } else if (key == "isp-mode") {
+                ok = ParseHexList(rest, 1, 1, values);
+                if (ok) ispMode = values[0] == 1;
+            } else if (key == "fault") {
+                FaultLine fault;
+                ok = ParseFaultLine(rest, fault);
+                if (ok) faults.push_back(fault);
             } else if (key == "eeprom-present") {
                 ok = ParseHexList(rest, 1, 1, values);
                 if (ok) eeprom.present = values[0] == 1;
@@ -232,10 +277,11 @@ bool SimulatedChip::LoadState(const std::string& dir, std::string* error) {
     if (fs::exists(flashPath)) {
         std::string bytes;
         if (!ReadWhole(flashPath, bytes, error)) return false;
-        if (bytes.size() > flash.Size()) {
+        // A flash.bin of another size is not this flash's image: a truncated copy would
+        // otherwise read as a partly erased chip.
+        if (bytes.size() != flash.Size()) {
             return Fail(error, flashPath.string() + " holds " + std::to_string(bytes.size()) +
-                                   " bytes, more than the flash's " +
-                                   std::to_string(flash.Size()));
+                                   " bytes, not the flash's " + std::to_string(flash.Size()));
         }
         std::copy(bytes.begin(), bytes.end(), flash.Contents().begin());
     }
@@ -248,5 +294,7 @@ bool SimulatedChip::LoadState(const std::string& dir, std::string* error) {
     flash_.Contents() = flash.Contents();
     flash_.SetStatus(flash.Status());
     mailbox_.Eeprom() = eeprom;
+    ispMode_ = ispMode;
+    for (const FaultLine& fault : faults) ApplyFault(fault);
     return true;
 }

@@ -1,7 +1,10 @@
 #include "sim/SimulatedChip.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <sstream>
+#include <stdexcept>
 
 namespace {
 constexpr uint8_t kVendorOut = 0x43;
@@ -42,6 +45,13 @@ void SimulatedChip::ResetToDefaults() {
     normalPid_ = 0x6012;
     flash_.Reset();
     mailbox_.Eeprom() = SimEeprom{};
+    faults_.clear();
+    unplugAfter_.reset();
+    stallCall_.reset();
+    wedgedFrom_.reset();
+    refusePageDataFrom_.reset();
+    relay_.SetReadyNeverSet(false);
+    calls_ = 0;
     DropHandles();
     PowerOn();
 }
@@ -171,6 +181,65 @@ void SimulatedChip::FailRequestsMatching(RequestFilter filter, int count) {
     faults_.push_back({std::move(filter), count});
 }
 
+bool SimulatedChip::TakeCallFault(const SimRequest& request) {
+    if (wedgedFrom_ && calls_ >= *wedgedFrom_) {
+        clock_.Sleep(1000);  // what the driver waits before it gives up
+        lastFailure_ = IoFailure::TimedOut;
+        return true;
+    }
+    if (stallCall_ && calls_ == *stallCall_) {
+        lastFailure_ = IoFailure::Refused;
+        return true;
+    }
+    // A data request that continues an open flash command is a page program's data.
+    const bool pageData = request.setup.bmRequestType == kVendorOut &&
+                          request.setup.bRequest == kReqFlashWrite && request.setup.wIndex == 1 &&
+                          flash_.Selected();
+    if (refusePageDataFrom_ && calls_ >= *refusePageDataFrom_ && pageData) {
+        refusePageDataFrom_.reset();
+        lastFailure_ = IoFailure::Refused;
+        return true;
+    }
+    return false;
+}
+
+bool SimulatedChip::ParseFaultLine(const std::string& words, FaultLine& fault) {
+    std::istringstream in(words);
+    std::string number, extra;
+    fault = {};
+    in >> fault.name >> number;
+    if (in >> extra) return false;
+    const std::string& name = fault.name;
+    const bool counted = name == "unplug-after" || name == "stall-request" ||
+                         name == "wedged-after" || name == "refuse-page-data";
+    const bool addressed = name == "corrupt-read";
+    const bool plain = name == "never-ready" || name == "stuck-busy" || name == "ignore-writes";
+    if (plain) return number.empty();
+    if (!counted && !addressed) return false;
+    if (number.empty() || !std::isxdigit(static_cast<unsigned char>(number[0]))) return false;
+    size_t used = 0;
+    try {
+        fault.number = std::stoull(number, &used, addressed ? 16 : 10);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (used != number.size()) return false;
+    // Requests count from 1; unplugging after 0 answers is a chip that never answers.
+    return addressed || name == "unplug-after" || fault.number > 0;
+}
+
+void SimulatedChip::ApplyFault(const FaultLine& fault) {
+    const auto n = static_cast<size_t>(fault.number);
+    if (fault.name == "unplug-after") UnplugAfter(n);
+    else if (fault.name == "stall-request") StallCall(n);
+    else if (fault.name == "wedged-after") WedgeFromCall(n);
+    else if (fault.name == "refuse-page-data") RefusePageDataFromCall(n);
+    else if (fault.name == "corrupt-read") CorruptReadByteAt(static_cast<uint32_t>(n), 0xFF);
+    else if (fault.name == "never-ready") SetReadyNeverSet(true);
+    else if (fault.name == "stuck-busy") flash_.SetStuckAfterFirstWrite(true);
+    else if (fault.name == "ignore-writes") flash_.SetIgnoreWrites(true);
+}
+
 bool SimulatedChip::TakeFault(const SimRequest& request) {
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (!it->filter(request)) continue;
@@ -286,6 +355,8 @@ void SimulatedChip::Close(DeviceHandle handle) { handles_.erase(handle); }
 bool SimulatedChip::IoControl(DeviceHandle handle, uint32_t code, const uint8_t* input,
                               size_t inputSize, uint8_t* output, size_t outputSize) {
     clock_.Spend(latencyMicros_);
+    ++calls_;
+    lastFailure_ = IoFailure::Refused;
     if (unplugAfter_) {
         if (*unplugAfter_ == 0) {
             unplugAfter_.reset();
@@ -309,7 +380,9 @@ bool SimulatedChip::IoControl(DeviceHandle handle, uint32_t code, const uint8_t*
         request.timeMicros = clock_.NowMicros();
 
         std::vector<uint8_t> reply;
-        if (present_ && handles_.count(handle) != 0 && !TakeFault(request)) {
+        if (!present_ || handles_.count(handle) == 0) {
+            lastFailure_ = IoFailure::Gone;
+        } else if (!TakeCallFault(request) && !TakeFault(request)) {
             ok = Execute(*decoded, reply);
         }
         const bool deviceToHost =

@@ -32,11 +32,26 @@
 //   The flash relay 0x80..0x83 (SimSpiRelay.h) refuses every request outside ISP mode.
 // - The flash (SimFlash.h) measures busy times on the chip's clock.
 //
+// Faults of a run (also reachable from chip.txt as "fault" lines; N counts driver calls
+// from 1 at the start of the run):
+//   fault unplug-after N       the chip is unplugged once it has answered N requests
+//   fault stall-request N      request N fails as a stall (the device refuses it)
+//   fault wedged-after N       from request N on, every request times out after 1000 ms
+//                              of the chip's clock
+//   fault never-ready          the flash relay never reports ready
+//   fault stuck-busy           the flash stays busy after its first erase or program
+//   fault corrupt-read ADDR    reads of the flash byte at ADDR (hex) return it inverted
+//   fault refuse-page-data N   the first page-program data request at or after request N
+//                              fails as a stall, leaving the page command open
+//   fault ignore-writes        erase and program commands are taken and change nothing
+// Fault lines are consumed by the load: a save never writes them back.
+//
 // Test aids: fault injection, a request log (every decoded request with its outcome; IN
 // data is what was returned), a trace sink for every driver call, a latency spent on the
 // clock per call, and a state that is saved to and loaded from a directory:
 // DIR/flash.bin (the whole flash, raw) and DIR/chip.txt (identity, normal IDs, flash
-// identification and protect bits, EEPROM), each written to a temporary file and renamed.
+// identification and protect bits, ISP mode, EEPROM). A save is all or nothing: see
+// SimState.cpp.
 //
 // Not thread-safe: like the tool, it is used from one thread.
 
@@ -131,6 +146,22 @@ public:
     void ClearFaults() { faults_.clear(); }
     // After `requests` more driver calls the chip is unplugged.
     void UnplugAfter(size_t requests) { unplugAfter_ = requests; }
+    // Driver call number `n` (counted from 1, see Calls) fails as a stall.
+    void StallCall(size_t n) { stallCall_ = n; }
+    // From driver call `n` on, every call times out after 1000 ms of the chip's clock.
+    void WedgeFromCall(size_t n) { wedgedFrom_ = n; }
+    // The first page-program data request at or after driver call `n` fails as a stall.
+    void RefusePageDataFromCall(size_t n) { refusePageDataFrom_ = n; }
+    // Driver calls so far.
+    size_t Calls() const { return calls_; }
+    // One fault line of chip.txt: the words after "fault". Parse is false when the line
+    // names no known fault or its number is bad.
+    struct FaultLine {
+        std::string name;
+        unsigned long long number = 0;
+    };
+    static bool ParseFaultLine(const std::string& words, FaultLine& fault);
+    void ApplyFault(const FaultLine& fault);
     void SetReadyNeverSet(bool never) { relay_.SetReadyNeverSet(never); }
     void CorruptReadByteAt(uint32_t flashAddress, uint8_t xorMask) {
         flash_.CorruptReadByteAt(flashAddress, xorMask);
@@ -160,6 +191,7 @@ public:
     bool IoControl(DeviceHandle handle, uint32_t code, const uint8_t* input, size_t inputSize,
                    uint8_t* output, size_t outputSize) override;
     void Close(DeviceHandle handle) override;
+    IoFailure LastIoFailure() const override { return lastFailure_; }
     size_t OpenHandles() const { return handles_.size(); }
 
 private:
@@ -171,6 +203,8 @@ private:
     void PowerOn();
     void DropHandles();
     bool TakeFault(const SimRequest& request);
+    // The run's numbered faults for the current call; sets lastFailure_ when one fires.
+    bool TakeCallFault(const SimRequest& request);
     bool Execute(const DriverRequest& request, std::vector<uint8_t>& reply);
     bool ExecuteVendor(const DriverRequest& request, std::vector<uint8_t>& reply);
     bool ExecuteRelay(const DriverRequest& request, std::vector<uint8_t>& reply);
@@ -196,6 +230,11 @@ private:
 
     std::vector<Fault> faults_;
     std::optional<size_t> unplugAfter_;
+    std::optional<size_t> stallCall_;
+    std::optional<size_t> wedgedFrom_;
+    std::optional<size_t> refusePageDataFrom_;
+    size_t calls_ = 0;
+    IoFailure lastFailure_ = IoFailure::Refused;
     std::vector<SimRequest> log_;
     bool logEnabled_ = true;
     size_t malformed_ = 0;

@@ -142,14 +142,23 @@ bool LibusbPlatform::ControlRequest(const OpenDevice& device, uint8_t bmRequestT
                                     uint8_t bRequest, uint16_t wValue, uint16_t wIndex,
                                     uint8_t* data, uint16_t length) {
     // Any non-negative count is a completed transfer; the link does not look at the count.
-    return libusb_control_transfer(device.handle, bmRequestType, bRequest, wValue, wIndex,
-                                   data, length, kTransferTimeoutMs) >= 0;
+    const int result = libusb_control_transfer(device.handle, bmRequestType, bRequest, wValue,
+                                               wIndex, data, length, kTransferTimeoutMs);
+    if (result >= 0) return true;
+    lastIoFailure_ = result == LIBUSB_ERROR_TIMEOUT     ? IoFailure::TimedOut
+                     : result == LIBUSB_ERROR_NO_DEVICE ? IoFailure::Gone
+                                                        : IoFailure::Refused;
+    return false;
 }
 
 bool LibusbPlatform::IoControl(DeviceHandle handle, uint32_t code, const uint8_t* input,
                                size_t inputSize, uint8_t* output, size_t outputSize) {
     const auto it = open_.find(handle);
-    if (it == open_.end()) return false;
+    if (it == open_.end()) {
+        lastIoFailure_ = IoFailure::Gone;
+        return false;
+    }
+    lastIoFailure_ = IoFailure::Refused;
     std::optional<DriverRequest> request =
         DecodeDriverRequest(code, input, inputSize, output, outputSize);
     if (!request) return false;
@@ -158,8 +167,11 @@ bool LibusbPlatform::IoControl(DeviceHandle handle, uint32_t code, const uint8_t
         // The audio driver answers its support query for any device it serves; here that
         // is an open device whose descriptor can be read.
         libusb_device_descriptor desc;
-        return libusb_get_device_descriptor(libusb_get_device(it->second.handle), &desc) ==
-               LIBUSB_SUCCESS;
+        if (libusb_get_device_descriptor(libusb_get_device(it->second.handle), &desc) ==
+            LIBUSB_SUCCESS)
+            return true;
+        lastIoFailure_ = IoFailure::Gone;
+        return false;
     }
 
     const ControlSetup& setup = request->setup;

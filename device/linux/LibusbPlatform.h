@@ -55,6 +55,9 @@ public:
     // otherwise.
     int LastOpenError() const { return lastOpenError_; }
     bool LastOpenDenied() const override { return lastOpenError_ == kErrorAccess; }
+    // A time-out is a time-out, a vanished device is gone; anything else (a stall, an
+    // I/O error, a malformed block) counts as a refusal.
+    IoFailure LastIoFailure() const override { return lastIoFailure_; }
     // libusb's name for an error code, e.g. "LIBUSB_ERROR_ACCESS".
     static std::string ErrorName(int error);
 
@@ -70,4 +73,5 @@ private:
     std::map<DeviceHandle, OpenDevice> open_;
     DeviceHandle nextHandle_ = 1;
     int lastOpenError_ = kSuccess;
+    IoFailure lastIoFailure_ = IoFailure::Refused;
 };

@@ -65,7 +65,7 @@ TEST_F(BinaryFileTest, RejectedFilesNameTheFileAndLoadNothing) {
     } cases[] = {
         {dir.Write("empty.bin", std::string()), ProgramFileError::NoData, "is empty"},
         {dir.File("missing.bin"), ProgramFileError::CannotOpen, "cannot be opened"},
-        {dir.Path().string() + "/", ProgramFileError::ReadFailed, "cannot be read"},
+        {dir.Path().string() + "/", ProgramFileError::CannotOpen, "is not a regular file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

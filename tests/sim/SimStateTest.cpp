@@ -1,13 +1,19 @@
 // Saving and loading the simulated chip's lasting state.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "device/Clock.h"
+#include "sim/SimStateLock.h"
 #include "sim/SimulatedChip.h"
 
 namespace fs = std::filesystem;
@@ -73,18 +79,6 @@ TEST_F(SimState, MissingDirectoryMeansDefaults) {
     EXPECT_EQ(chip.Identity(), SimIdentity::Normal);
 }
 
-TEST_F(SimState, DirectoryWithOnlyAShortFlashFile) {
-    WriteFile("flash.bin", std::string("\x01\x02\x03", 3));
-    SimulatedChip chip(clock);
-    ASSERT_TRUE(chip.LoadState(dir.string()));
-    const auto& flash = chip.Flash().Contents();
-    ASSERT_EQ(flash.size(), SimFlash::kDefaultSize);
-    EXPECT_EQ(flash[0], 1);
-    EXPECT_EQ(flash[2], 3);
-    EXPECT_EQ(flash[3], 0xFF);
-    EXPECT_EQ(chip.Flash().JedecId(), (std::array<uint8_t, 3>{0xC2, 0x20, 0x14}));
-}
-
 TEST_F(SimState, BadFilesChangeNothing) {
     struct Case {
         const char* name;
@@ -98,6 +92,11 @@ TEST_F(SimState, BadFilesChangeNothing) {
         {"too few bytes", "jedec c2 20\n", 0, "chip.txt:1"},
         {"unknown identity", "identity other\n", 0, "chip.txt:1"},
         {"flash too large for its part", "jedec c2 20 10\n", 0x10001, "flash.bin"},
+        // A cut-short copy would otherwise read as a partly erased chip.
+        {"flash shorter than its part", "", 3, "flash.bin"},
+        {"unknown fault", "fault melt\n", 0, "chip.txt:1"},
+        {"fault without its count", "fault stall-request\n", 0, "chip.txt:1"},
+        {"fault with a count of 0", "fault wedged-after 0\n", 0, "chip.txt:1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,6 +119,89 @@ TEST_F(SimState, SaveIntoAPathThatIsAFileFails) {
     std::string error;
     EXPECT_FALSE(chip.SaveState((dir / "occupied").string(), &error));
     EXPECT_FALSE(error.empty());
+}
+
+TEST_F(SimState, FaultLinesSwitchOnFaultsAndAreNotSavedBack) {
+    WriteFile("chip.txt", "fault never-ready\nfault corrupt-read 1a\nfault wedged-after 7\n");
+    SimulatedChip chip(clock);
+    ASSERT_TRUE(chip.LoadState(dir.string()));
+    EXPECT_EQ(chip.Relay().Ready(), 0);
+    // Reads through the relay see the byte at 0x1A inverted.
+    chip.Flash().Select();
+    for (uint8_t b : {0x03, 0x00, 0x00, 0x1A}) chip.Flash().Exchange(b);
+    EXPECT_EQ(chip.Flash().Exchange(0), 0x00);
+    chip.Flash().Deselect();
+    ASSERT_TRUE(chip.SaveState(dir.string()));
+    std::ifstream in(dir / "chip.txt");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text.find("fault"), std::string::npos);
+    SimulatedChip again(clock);
+    ASSERT_TRUE(again.LoadState(dir.string()));
+    EXPECT_EQ(again.Relay().Ready(), 1);
+}
+
+TEST_F(SimState, IspModeLastsFromOneRunToTheNext) {
+    SimulatedChip chip(clock);
+    WriteFile("chip.txt", "isp-mode 1\n");
+    ASSERT_TRUE(chip.LoadState(dir.string()));
+    EXPECT_TRUE(chip.InIspMode());
+    ASSERT_TRUE(chip.SaveState(dir.string()));
+    SimulatedChip next(clock);
+    ASSERT_TRUE(next.LoadState(dir.string()));
+    EXPECT_TRUE(next.InIspMode());
+}
+
+TEST_F(SimState, SecondLockOnTheSameDirectoryIsRefused) {
+    SimStateLock first, second;
+    std::string error;
+    ASSERT_TRUE(first.Acquire(dir.string(), error)) << error;
+    EXPECT_FALSE(second.Acquire(dir.string(), error));
+    EXPECT_EQ(error, "state directory in use");
+}
+
+// A save killed at any point leaves the old state or the new one, never one file of each.
+TEST_F(SimState, SaveKilledAtRandomPointsLeavesOneWholeState) {
+    const auto mark = [](SimulatedChip& chip, uint8_t value) {
+        chip.SetNormalIds(value, value);
+        std::fill(chip.Flash().Contents().begin(), chip.Flash().Contents().end(), value);
+    };
+    SimulatedChip first(clock);
+    mark(first, 1);
+    ASSERT_TRUE(first.SaveState(dir.string()));
+    std::mt19937 random(12345);
+    for (int round = 0; round < 12; ++round) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Saves the two states in turn for ever, telling the parent after each save.
+            ::close(ready[0]);
+            SimulatedChip a(clock), b(clock);
+            mark(a, 1);
+            mark(b, 2);
+            for (int n = 0;; ++n) {
+                (n % 2 ? b : a).SaveState(dir.string());
+                if (::write(ready[1], "s", 1) != 1) ::_exit(0);
+            }
+        }
+        ::close(ready[1]);
+        // Let a random number of saves complete, then kill the child inside the next.
+        char byte;
+        for (int n = static_cast<int>(random() % 4); n > 0; --n) ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        ::close(ready[0]);
+
+        SimulatedChip loaded(clock);
+        std::string error;
+        ASSERT_TRUE(loaded.LoadState(dir.string(), &error)) << error;
+        const uint16_t saved = loaded.Vid();
+        ASSERT_TRUE(saved == 1 || saved == 2) << saved;
+        const auto& flash = loaded.Flash().Contents();
+        EXPECT_TRUE(std::all_of(flash.begin(), flash.end(), [&](uint8_t v) { return v == saved; }))
+            << "round " << round << ": chip.txt of one save, flash.bin of another";
+    }
 }
 
 }  // namespace

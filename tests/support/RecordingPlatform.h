@@ -28,6 +28,8 @@ public:
     std::set<std::string> unavailableClasses;
     std::set<std::string> refusedPaths;
     Responder responder = [](const Call&, uint8_t*, size_t) { return true; };
+    // What LastIoFailure reports; a responder sets it for the call it fails.
+    IoFailure failure = IoFailure::Refused;
 
     std::vector<Call> calls;
     std::vector<std::string> opened;
@@ -55,6 +57,7 @@ public:
         calls.push_back(c);
         return responder(c, out, outSize);
     }
+    IoFailure LastIoFailure() const override { return failure; }
     void Close(DeviceHandle h) override {
         closed.push_back(h);
         openHandles.erase(h);

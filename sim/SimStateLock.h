@@ -1,0 +1,23 @@
+#pragma once
+// An exclusive lock on a simulator state directory for the whole run of one process, so
+// that two runs on the same directory cannot both load the old state and one of their
+// updates be lost. The lock is the system's advisory lock on DIR/.lock; it goes away
+// with the process, however the process ends.
+
+#include <string>
+
+class SimStateLock {
+public:
+    SimStateLock() = default;
+    ~SimStateLock();
+    SimStateLock(const SimStateLock&) = delete;
+    SimStateLock& operator=(const SimStateLock&) = delete;
+
+    // Creates the directory when it is missing and takes the lock without waiting. False
+    // with the reason in `error` ("state directory in use" when another process holds
+    // it).
+    bool Acquire(const std::string& dir, std::string& error);
+
+private:
+    int fd_ = -1;
+};
