@@ -1,6 +1,6 @@
 #include "ui/InputPump.h"
 
-#include "ui/DeviceAction.h"
+#include "device/Clock.h"
 
 void InputPump::Pump() {
     if (display_ != nullptr) display_->ShowIfDue();
@@ -18,10 +18,4 @@ HeldDisplay* InputPump::Attach(HeldDisplay* display) {
     HeldDisplay* previous = display_;
     display_ = display;
     return previous;
-}
-
-void InputHandlingClock::Sleep(uint32_t ms) {
-    inner_.Sleep(ms);
-    // Outside a device action nothing of the window is waiting on the device.
-    if (DeviceAction::Held()) pump_.PumpIfDue();
 }

@@ -3,14 +3,14 @@
 //
 // The window runs on one thread, so a Stop click, a close or a repaint is handled only
 // when the running operation lets the window take its pending messages: after every block,
-// page and status read the flash operations ask for it, and every wait that sleeps on the
-// clock does it at least every 100 ms of that clock, so no wait can make the window deaf
-// for longer (a busy flash, a device that no longer answers).
+// page and status read the flash operations ask for it, and after every request to the
+// device it happens when 100 ms of the clock have passed since the last time
+// (InputHandlingPlatform), so no wait can make the window deaf for longer (a busy flash,
+// a device that no longer answers).
 
 #include <cstdint>
 #include <optional>
 
-#include "device/Clock.h"
 #include "ui/UiServices.h"
 
 // Something on the screen that is brought up to date before the window repaints.
@@ -40,22 +40,4 @@ private:
     UiServices& services_;
     HeldDisplay* display_ = nullptr;
     std::optional<uint64_t> lastPump_;
-};
-
-// The clock the window installs for the code it runs: it passes time on to the clock it
-// wraps and, while a device action holds the device, lets the window handle input from
-// inside the sleeps of the waits.
-class InputHandlingClock final : public Clock {
-public:
-    InputHandlingClock(Clock& inner, InputPump& pump) : inner_(inner), pump_(pump) {}
-
-    void Sleep(uint32_t ms) override;
-    uint64_t NowMicros() const override { return inner_.NowMicros(); }
-    void Spend(uint64_t micros) override { inner_.Spend(micros); }
-
-    Clock& Inner() const { return inner_; }
-
-private:
-    Clock& inner_;
-    InputPump& pump_;
 };

@@ -1,8 +1,5 @@
 // The ISP page's Auto button: the whole firmware update in one run, and its Stop.
 
-#include <initializer_list>
-#include <vector>
-
 #include "device/QuorvelUsb.h"
 #include "files/ProgramFile.h"
 #include "isp/IspOperations.h"
@@ -14,19 +11,14 @@
 
 namespace {
 
-// While a run lasts: the button reads "Stop", detection pauses, and the program file
-// cannot be changed (the run reads the image until its verify). However the run ends, the
-// button reads "Auto" again, the file controls come back and detection resumes.
+// Puts the button back to "Auto" and lets detection resume however the run ends.
 class AutoRunScope {
 public:
-    AutoRunScope(QPushButton* button, std::initializer_list<QWidget*> fileControls)
-        : button_(button), fileControls_(fileControls) {
+    explicit AutoRunScope(QPushButton* button) : button_(button) {
         gIspBusy = 1;
         button_->setText(QStringLiteral("Stop"));
-        for (QWidget* control : fileControls_) control->setEnabled(false);
     }
     ~AutoRunScope() {
-        for (QWidget* control : fileControls_) control->setEnabled(true);
         button_->setText(QStringLiteral("Auto"));
         gIspBusy = 0;
     }
@@ -35,7 +27,6 @@ public:
 
 private:
     QPushButton* button_;
-    std::vector<QWidget*> fileControls_;
 };
 
 }  // namespace
@@ -75,7 +66,7 @@ void TForm1::btnUSBISPAutoClick() {
     }
     // A run that is still unwinding after a Stop holds the device: this click does nothing.
     RunDeviceAction([this] {
-        AutoRunScope running(ui.btnUSBISPAuto, {ui.USBLoadFileBitBtn, ui.cbxReadISPFile});
+        AutoRunScope running(ui.btnUSBISPAuto);
         if (ui.chkReadFile->isChecked()) {
             const std::string boxed = ui.cbxReadISPFile->currentText().toStdString();
             if (boxed != gProgramFileName) gProgramFileName = boxed;

@@ -20,8 +20,8 @@ TForm1::TForm1(UiServices& services, SettingsLocation settings, WindowOptions op
       settings_(std::move(settings)),
       options_(options),
       pump_(services),
-      waitClock_(CurrentClock(), pump_) {
-    SetCurrentClock(&waitClock_);
+      devicePlatform_(gDevice.Platform(), pump_) {
+    gDevice.SetPlatform(&devicePlatform_);
     ui.setupUi(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -37,7 +37,7 @@ TForm1::TForm1(UiServices& services, SettingsLocation settings, WindowOptions op
 }
 
 TForm1::~TForm1() {
-    if (&CurrentClock() == &waitClock_) SetCurrentClock(&waitClock_.Inner());
+    if (&gDevice.Platform() == &devicePlatform_) gDevice.SetPlatform(&devicePlatform_.Inner());
 }
 
 void TForm1::SetUpControls() {

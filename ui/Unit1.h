@@ -9,8 +9,8 @@
 #include <array>
 #include <functional>
 
-#include "device/Clock.h"
 #include "isp/IspOperations.h"
+#include "ui/InputHandlingPlatform.h"
 #include "ui/InputPump.h"
 #include "ui/LabelReporter.h"
 #include "ui/SettingsStore.h"
@@ -32,8 +32,8 @@ class TForm1 : public QWidget {
 public:
     // Creates the window; FormCreate runs during creation. `services` and the settings
     // location are the window's view of the desktop, replaceable for tests. While the
-    // window exists it wraps the process's clock, so that waits on the device let it
-    // handle input.
+    // window exists it wraps gDevice's platform, so that the requests of every wait on the
+    // device let it handle input.
     explicit TForm1(UiServices& services, SettingsLocation settings = {},
                     WindowOptions options = {}, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -135,7 +135,7 @@ private:
     WindowOptions options_;
     int margin_ = 0;
     InputPump pump_;
-    InputHandlingClock waitClock_;
+    InputHandlingPlatform devicePlatform_;
     // A close came while a device action ran; the window closes when it has ended.
     bool closePending_ = false;
 };

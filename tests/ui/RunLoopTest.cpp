@@ -139,14 +139,14 @@ TEST_F(RunLoopTest, AfterAStoppedAutoTheSingleOperationsWorkAgain) {
                             [](uint8_t b) { return b == 0xFF; }));
 }
 
-TEST_F(RunLoopTest, TheProgramFileCannotChangeDuringAuto) {
+TEST_F(RunLoopTest, TheProgramFileAndRangeCannotChangeDuringAuto) {
     const auto image = Pattern(0x8000);
     ChooseFile(WriteImage("first.bin", image));
     const std::string first = gProgramFileName;
     const QString checksum = form->ui.lblUSBChecksum->text();
     const std::string second = WriteImage("second.bin", std::vector<uint8_t>(0x8000, 0x00));
 
-    bool tried = false, fileEnabled = true, boxEnabled = true;
+    bool tried = false, fileEnabled = true, boxEnabled = true, rangeEnabled = true;
     services.onProcessMessages = [&] {
         if (tried || Info() != "Start Programming") return;
         tried = true;
@@ -155,6 +155,8 @@ TEST_F(RunLoopTest, TheProgramFileCannotChangeDuringAuto) {
         services.openAnswers.push_back(second);
         form->ui.USBLoadFileBitBtn->click();
         form->USBLoadFileBitBtnClick();  // as a shortcut would reach it
+        rangeEnabled = form->ui.gbxISPRange->isEnabled();
+        form->ui.rbnRange1->click();
     };
     form->ui.btnUSBISPAuto->click();
     services.onProcessMessages = nullptr;
@@ -162,6 +164,9 @@ TEST_F(RunLoopTest, TheProgramFileCannotChangeDuringAuto) {
     ASSERT_TRUE(tried);
     EXPECT_FALSE(fileEnabled);
     EXPECT_FALSE(boxEnabled);
+    EXPECT_FALSE(rangeEnabled);
+    EXPECT_TRUE(form->ui.rbnRange0->isChecked());
+    EXPECT_EQ(gRangeStart, 0u);
     EXPECT_EQ(services.openAnswers.size(), 1u) << "no dialog opened";
     services.openAnswers.clear();
     EXPECT_EQ(gProgramFileName, first);
@@ -170,6 +175,7 @@ TEST_F(RunLoopTest, TheProgramFileCannotChangeDuringAuto) {
     EXPECT_EQ(Info(), "Verifying Success");
     EXPECT_TRUE(form->ui.USBLoadFileBitBtn->isEnabled());
     EXPECT_TRUE(form->ui.cbxReadISPFile->isEnabled());
+    EXPECT_TRUE(form->ui.gbxISPRange->isEnabled());
 }
 
 // Keeps the last text of each of the three channels, as the labels would without delay.
@@ -223,11 +229,45 @@ TEST_F(RunLoopTest, WaitsOnABusyFlashKeepHandlingInput) {
     };
     form->ui.btnUSBISPAuto->click();
     services.onProcessMessages = nullptr;
+    longestGap = std::max(longestGap, clock.NowMicros() - last);
     // The status waits after the unprotect and the protect write poll for 10 s each.
     EXPECT_GT(clock.NowMicros(), 20'000'000u);
     EXPECT_LE(longestGap, 110'000u);
-    EXPECT_EQ(Info(), "Erase Flash Fail");
+    EXPECT_EQ(Info(), "Flash Protect Fail");
     EXPECT_FALSE(sim->InIspMode());
+}
+
+TEST_F(RunLoopTest, AWedgedDeviceLeavesTheWindowAnsweringAStop) {
+    ChooseFile(WriteImage("fw.bin", Pattern(0x8000)));
+    // From the blank check on, every request times out after a second of the clock.
+    uint64_t wedgedAt = 0, last = 0, longestGap = 0;
+    bool stopClicked = false, stopAnswered = false;
+    services.onProcessMessages = [&] {
+        const uint64_t now = clock.NowMicros();
+        if (wedgedAt == 0 && Info() == "Start Blanking Check") {
+            sim->WedgeFromCall(sim->Calls() + 1);
+            wedgedAt = now;
+        }
+        if (wedgedAt != 0) longestGap = std::max(longestGap, now - last);
+        last = now;
+        if (wedgedAt != 0 && !stopClicked && now - wedgedAt >= 2'000'000) {
+            stopClicked = true;
+            form->ui.btnUSBISPAuto->click();
+            stopAnswered = form->ui.btnUSBISPAuto->text() == QStringLiteral("Auto");
+        }
+    };
+    form->ui.btnUSBISPAuto->click();
+    services.onProcessMessages = nullptr;
+    longestGap = std::max(longestGap, clock.NowMicros() - last);
+
+    ASSERT_NE(wedgedAt, 0u);
+    EXPECT_TRUE(stopClicked);
+    EXPECT_TRUE(stopAnswered);
+    // Input waits at most for the one request in flight, whose time-out is a second.
+    EXPECT_LE(longestGap, 1'000'000u + 10'000u);
+    EXPECT_EQ(form->ui.btnUSBISPAuto->text(), QStringLiteral("Auto"));
+    EXPECT_EQ(gIspBusy, 0);
+    EXPECT_EQ(sim->OpenHandles(), 0u);
 }
 
 }  // namespace
