@@ -43,8 +43,11 @@ bool SysParaTransfer(uint8_t command, uint8_t item, uint8_t index, uint8_t lengt
 
     gDevice.OpenDevice();
     WriteRegister(0, kMailboxBank);
+    // A data register that could not be written or read makes the whole transfer fail:
+    // the chip would store, or the caller keep, bytes that are not the ones meant.
+    bool dataOk = true;
     if (!toHost) {
-        for (int i = 0; i < length; ++i) WriteRegister(kRegData + i, data[i]);
+        for (int i = 0; i < length; ++i) dataOk = WriteRegister(kRegData + i, data[i]) && dataOk;
     }
     WriteRegister(kRegArgument, item);
     WriteRegister(kRegIndex, index);
@@ -55,12 +58,12 @@ bool SysParaTransfer(uint8_t command, uint8_t item, uint8_t index, uint8_t lengt
     // The data registers are read (or the command cleared) also when the completion code
     // never came; the result tells the caller which it was.
     if (toHost) {
-        for (int i = 0; i < length; ++i) ReadRegister(kRegData + i, &data[i]);
+        for (int i = 0; i < length; ++i) dataOk = ReadRegister(kRegData + i, &data[i]) && dataOk;
     } else {
         WriteRegister(kRegCommand, 0);
     }
     gDevice.CloseDevice();
-    return done;
+    return done && dataOk;
 }
 
 bool ReadSysPara(uint8_t* block) {

@@ -6,7 +6,7 @@
 // writes only), the item (0x91), the index (0x92) and the command (0x90), polls 0x90 for
 // the completion code after a 10 ms wait before every read, then reads the data
 // registers (reads) or writes 0 to 0x90 (writes), and closes the device. Results say
-// whether the completion code came.
+// whether the completion code came and the data got through.
 
 #include <cstdint>
 #include <string>
@@ -20,9 +20,10 @@ inline constexpr uint8_t kSysParaItemString1 = 0x10;  // strings 2 and 3: 0x14, 
 inline constexpr int kSysParaMaxLength = 8;
 
 // One mailbox transfer of `length` (0..8) bytes; item bit 0 set reads into `data`, clear
-// writes from it. A read that does not complete leaves `data` as it was, since the data
-// registers then hold nothing the chip put there. A longer length is refused (false,
-// nothing sent).
+// writes from it. The data registers are read also when the completion code never came
+// (a byte whose read fails stays as it was). True only when the command completed and
+// every data register was written or read. A longer length is refused (false, nothing
+// sent).
 bool SysParaTransfer(uint8_t command, uint8_t item, uint8_t index, uint8_t length, uint8_t* data);
 
 // The 4-byte option block.

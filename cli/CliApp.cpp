@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -36,7 +37,9 @@ start of the run and not written back (N counts requests from 1):
   fault corrupt-read ADDR    reads of the flash byte at ADDR (hex) return it inverted
   fault refuse-page-data N   the first page-program data request at or after
                              request N fails
-  fault ignore-writes        erase and program are accepted and change nothing)";
+  fault ignore-writes        erase and program are accepted and change nothing
+  fault short-read N         request N returns one byte less than asked, yet
+                             reports success)";
 
 void ApplyRange(const std::vector<uint32_t>& range, FlashCommandOptions& flash) {
     flash.assignRange = range.size() == 2;
@@ -44,6 +47,144 @@ void ApplyRange(const std::vector<uint32_t>& range, FlashCommandOptions& flash) 
         flash.startKb = range[0];
         flash.sizeKb = range[1];
     }
+}
+
+// A hexadecimal argument; a bad one is a usage error that names it.
+class HexArguments {
+public:
+    explicit HexArguments(CliSession& session) : session_(session) {}
+    template <typename T>
+    void Take(const char* name, const std::string& text, uint32_t max, T& out) {
+        const std::optional<uint32_t> value = ParseHexArgument(text, max);
+        if (value) {
+            out = static_cast<T>(*value);
+            return;
+        }
+        Bad(name, text, "is not a hexadecimal value up to " + TwoHexOrMore(max));
+    }
+    void TakeBytes(const char* name, const std::string& text, std::vector<uint8_t>& out) {
+        const auto bytes = ParseHexBytes(text);
+        if (bytes && !bytes->empty()) {
+            out = *bytes;
+            return;
+        }
+        Bad(name, text, "is not a list of hexadecimal bytes such as 01,A0");
+    }
+    bool Ok() const { return ok_; }
+    void Bad(const char* name, const std::string& text, const std::string& why) {
+        if (ok_) session_.err << "quorvel-isp: " << name << ": '" << text << "' " << why << "\n";
+        ok_ = false;
+    }
+
+private:
+    static std::string TwoHexOrMore(uint32_t max) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%X", max);
+        return text;
+    }
+    CliSession& session_;
+    bool ok_ = true;
+};
+
+// The texts of the engineering commands' arguments, converted once the command runs.
+struct DiagArguments {
+    std::string reg, value, slave, count, cmd, data;
+    std::vector<std::string> bytes;
+};
+
+// reg read|write|dump|bank.
+void AddRegCommands(CLI::App& app, DiagArguments& a, std::function<int(CliSession&)>& command) {
+    auto* reg = app.add_subcommand("reg", "read and write the chip's registers (the Register page)");
+    reg->require_subcommand(1);
+    std::string& regText = a.reg;
+    std::string& valueText = a.value;
+    auto* read = reg->add_subcommand("read", "read one register of the selected bank");
+    read->add_option("REG", regText, "register (hex)")->required();
+    auto* write = reg->add_subcommand("write", "write one register and read it back");
+    write->add_option("REG", regText, "register (hex)")->required();
+    write->add_option("VALUE", valueText, "value (hex)")->required();
+    auto* dump = reg->add_subcommand("dump", "read all 256 registers of the selected bank");
+    auto* bank = reg->add_subcommand("bank", "select a register bank (register 0)");
+    bank->add_option("N", valueText, "bank (hex)")->required();
+    const auto define = [&command, &regText, &valueText](RegRequest::Action action) {
+        return [&command, &regText, &valueText, action] {
+            command = [action, &regText, &valueText](CliSession& s) {
+                RegRequest request;
+                request.action = action;
+                HexArguments args(s);
+                if (action == RegRequest::Read || action == RegRequest::Write)
+                    args.Take("REG", regText, 0xFF, request.reg);
+                if (action == RegRequest::Write) args.Take("VALUE", valueText, 0xFF, request.value);
+                if (action == RegRequest::Bank) args.Take("N", valueText, 0xFF, request.value);
+                return args.Ok() ? RegCommand(s, request) : kExitUsage;
+            };
+        };
+    };
+    read->callback(define(RegRequest::Read));
+    write->callback(define(RegRequest::Write));
+    dump->callback(define(RegRequest::Dump));
+    bank->callback(define(RegRequest::Bank));
+}
+
+// i2c read|write|raw-write|raw-read.
+void AddI2cCommands(CLI::App& app, DiagArguments& a, std::function<int(CliSession&)>& command) {
+    auto* i2c = app.add_subcommand("i2c", "transfers to I2C slaves behind the chip (the I2C Access page)");
+    i2c->require_subcommand(1);
+    std::string &slave = a.slave, &reg = a.reg, &count = a.count, &cmd = a.cmd, &data = a.data;
+    std::vector<std::string>& bytes = a.bytes;
+    auto* read = i2c->add_subcommand("read", "read COUNT registers of a slave from REG on");
+    read->add_option("SLAVE", slave, "slave address, 8-bit write form (hex)")->required();
+    read->add_option("REG", reg, "first register (hex)")->required();
+    read->add_option("COUNT", count, "how many registers (hex, default 1)");
+    auto* write = i2c->add_subcommand("write", "write bytes to a slave's registers from REG on");
+    write->add_option("SLAVE", slave, "slave address (hex)")->required();
+    write->add_option("REG", reg, "first register (hex)")->required();
+    write->add_option("BYTE", bytes, "values (hex)")->required();
+    auto* rawWrite = i2c->add_subcommand("raw-write", "send command bytes, then data bytes");
+    rawWrite->add_option("SLAVE", slave, "slave address (hex)")->required();
+    rawWrite->add_option("--cmd", cmd, "command bytes, e.g. 01,A0")->required();
+    rawWrite->add_option("--data", data, "data bytes");
+    auto* rawRead = i2c->add_subcommand("raw-read", "send command bytes, then read N bytes");
+    rawRead->add_option("SLAVE", slave, "slave address (hex)")->required();
+    rawRead->add_option("--cmd", cmd, "command bytes, e.g. 01,A0")->required();
+    rawRead->add_option("--count", count, "bytes to read (hex)")->required();
+    const auto define = [&command, &a](I2cRequest::Action action) {
+        return [&command, &a, action] {
+            command = [action, &a](CliSession& s) {
+                const std::string &slave = a.slave, &reg = a.reg, &count = a.count, &cmd = a.cmd,
+                                  &data = a.data;
+                I2cRequest request;
+                request.action = action;
+                HexArguments args(s);
+                args.Take("SLAVE", slave, 0xFF, request.slave);
+                if (action == I2cRequest::Read || action == I2cRequest::Write)
+                    args.Take("REG", reg, 0xFF, request.reg);
+                if (action == I2cRequest::Read && !count.empty())
+                    args.Take("COUNT", count, 0x100, request.count);
+                if (action == I2cRequest::RawRead) args.Take("--count", count, 0xFF, request.count);
+                if (request.count == 0 ||
+                    (action == I2cRequest::Read && request.reg + request.count > 0x100))
+                    args.Bad(action == I2cRequest::Read ? "COUNT" : "--count", count,
+                             "leaves no register to read or reaches past register FF");
+                if (action == I2cRequest::Write) {
+                    for (const std::string& b : a.bytes) {
+                        uint8_t value = 0;
+                        args.Take("BYTE", b, 0xFF, value);
+                        request.bytes.push_back(value);
+                    }
+                }
+                if (action == I2cRequest::RawWrite || action == I2cRequest::RawRead)
+                    args.TakeBytes("--cmd", cmd, request.command);
+                if (action == I2cRequest::RawWrite && !data.empty())
+                    args.TakeBytes("--data", data, request.bytes);
+                return args.Ok() ? I2cCommand(s, request) : kExitUsage;
+            };
+        };
+    };
+    read->callback(define(I2cRequest::Read));
+    write->callback(define(I2cRequest::Write));
+    rawWrite->callback(define(I2cRequest::RawWrite));
+    rawRead->callback(define(I2cRequest::RawRead));
 }
 
 }  // namespace
@@ -67,7 +208,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                    "times, no real waiting)")
         ->capture_default_str();
     app.add_option("--sim-latency-us", global.simLatencyUs,
-                   "virtual time each control request costs on the simulated chip");
+                   "time each control request costs on the simulated chip (waited out on the "
+                   "real clock, added on the virtual one)");
     app.add_flag("--trace", global.trace, "print every driver call on stderr");
     app.add_option("--vid", global.vid, "VID of the normal device (hex)")->capture_default_str();
     app.add_option("--pid", global.pid, "PID of the normal device (hex)")->capture_default_str();
@@ -132,6 +274,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             command = [&, op](CliSession& s) { return SingleOperationCommand(s, op, value, flash); };
         });
     }
+
+    DiagArguments diag;
+    AddRegCommands(app, diag, command);
+    AddI2cCommands(app, diag, command);
 
     auto* gen = app.add_subcommand(
         "gen-bin", "write a copy of a firmware image with a new VID, PID and texts");

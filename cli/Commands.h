@@ -38,3 +38,31 @@ struct GenBinOptions {
 };
 int GenBinCommand(CliSession& session, const std::string& in, const std::string& out,
                   const GenBinOptions& options);
+
+// The Register page's operations: a register read as selecting its cell does, a write
+// with its read-back as the Enter key does, the bank select (register 0), the Read Bank
+// walk printed as the page's grid.
+struct RegRequest {
+    enum Action { Read, Write, Bank, Dump } action = Read;
+    uint8_t reg = 0;
+    uint8_t value = 0;
+};
+int RegCommand(CliSession& session, const RegRequest& request);
+
+// The I2C Access page's reads and writes of slave registers (one register per transfer,
+// each write read back), and the Information page's raw command/data transfers. The I2C
+// master is set up first.
+struct I2cRequest {
+    enum Action { Read, Write, RawWrite, RawRead } action = Read;
+    uint8_t slave = 0x20;
+    uint8_t reg = 0;
+    unsigned count = 1;
+    std::vector<uint8_t> command;  // raw transfers: the command bytes
+    std::vector<uint8_t> bytes;    // writes: the data bytes
+};
+int I2cCommand(CliSession& session, const I2cRequest& request);
+
+// A hexadecimal value with or without "0x", at most `max`.
+std::optional<uint32_t> ParseHexArgument(const std::string& text, uint32_t max);
+// Hexadecimal bytes separated by commas ("01,a0,FF").
+std::optional<std::vector<uint8_t>> ParseHexBytes(const std::string& text);

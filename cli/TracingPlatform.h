@@ -23,6 +23,7 @@ public:
                    uint8_t* output, size_t outputSize) override;
     void Close(DeviceHandle handle) override { inner_.Close(handle); }
     IoFailure LastIoFailure() const override { return inner_.LastIoFailure(); }
+    size_t LastReturnedSize() const override { return inner_.LastReturnedSize(); }
     bool LastOpenDenied() const override { return inner_.LastOpenDenied(); }
 
 private:
@@ -48,6 +49,7 @@ public:
     }
     void Close(DeviceHandle handle) override { inner_.Close(handle); }
     IoFailure LastIoFailure() const override { return inner_.LastIoFailure(); }
+    size_t LastReturnedSize() const override { return inner_.LastReturnedSize(); }
     bool LastOpenDenied() const override { return inner_.LastOpenDenied(); }
 
 private:

@@ -48,6 +48,10 @@ public:
     // a refusal, which never marks a link as lost.
     virtual IoFailure LastIoFailure() const { return IoFailure::Refused; }
 
+    // How many bytes the last successful IoControl wrote into `output` (for a
+    // device-to-host request). Backends that cannot tell report the whole buffer.
+    virtual size_t LastReturnedSize() const { return SIZE_MAX; }
+
     // Releases a handle returned by Open.
     virtual void Close(DeviceHandle handle) = 0;
 

@@ -115,8 +115,12 @@ bool QuorvelUsb::ControlTransfer(uint8_t bmRequestType, uint8_t bRequest, uint16
     if (handle == kNoDeviceHandle) return false;
     if (length > 0 && buffer == nullptr) return false;
     if (linkLost_ && !cleanup_) return false;
-    const bool ok = Transfer(bmRequestType, bRequest, wValue, wIndex, buffer, length);
+    bool ok = Transfer(bmRequestType, bRequest, wValue, wIndex, buffer, length);
     NoteOutcome(ok);
+    // A reply shorter than asked leaves the rest of the buffer as it was: without the
+    // whole value there is no value.
+    const bool deviceToHost = (bmRequestType & 0x80) != 0;
+    if (ok && deviceToHost && length > 0 && platform_->LastReturnedSize() < length) ok = false;
     return ok;
 }
 

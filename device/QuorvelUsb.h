@@ -40,8 +40,8 @@ public:
 
     // Sends one control request through the open handle in the encoding of the driver in
     // force. Returns whether the driver accepted it; false at once without a handle, and
-    // false at once without a driver call while the link is lost (see LinkLost).
-    // The bytes the driver reports as transferred are not examined.
+    // false at once without a driver call while the link is lost (see LinkLost). A
+    // device-to-host reply shorter than `length` counts as a failed request.
     bool ControlTransfer(uint8_t bmRequestType, uint8_t bRequest, uint16_t wValue,
                          uint16_t wIndex, uint8_t* buffer, uint32_t length);
 

@@ -27,6 +27,8 @@ void SimI2c::Reset() {
     setup_ = 0;
     transmit_ = 0;
     received_ = 0xFF;
+    shownNack_ = false;
+    shownReceived_ = 0xFF;
     pollsUntilDone_ = 0;
 }
 
@@ -115,26 +117,28 @@ uint8_t SimI2c::Peek(uint8_t reg) const {
     switch (reg) {
         case kRegControl:
             if (!Enabled()) return 0x09;
-            return static_cast<uint8_t>((Done() ? 0x01 : 0) | (nack_ ? 0x08 : 0));
+            return static_cast<uint8_t>((Done() ? 0x01 : 0) | (shownNack_ ? 0x08 : 0));
         case kRegSetup:
             return setup_;
         case kRegTransmit:
             return transmit_;
         case kRegReceive:
-            return received_;
+            return shownReceived_;
         default:
             return 0;
     }
 }
 
 uint8_t SimI2c::Read(uint8_t reg) {
+    const bool polled = reg == kRegControl && Enabled();
+    if (polled && Done()) Release();
     const uint8_t value = Peek(reg);
-    if (reg == kRegControl && Enabled() && pollsUntilDone_ > 0) --pollsUntilDone_;
+    if (polled && pollsUntilDone_ > 0) --pollsUntilDone_;
     return value;
 }
 
 void SimI2c::Poke(uint8_t reg, uint8_t value) {
     if (reg == kRegSetup) setup_ = value;
     if (reg == kRegTransmit) transmit_ = value;
-    if (reg == kRegReceive) received_ = value;
+    if (reg == kRegReceive) received_ = shownReceived_ = value;
 }

@@ -6,7 +6,9 @@
 //   whether the next received byte is acknowledged (0x80) or not (0x90).
 //   0x10 read: bit 0 "byte transfer done", bit 3 "last byte sent not acknowledged".
 //   Done shows after `doneLatency` reads of 0x10 that follow the start of a transfer
-//   (0 = at the first read; -1 = never).
+//   (0 = at the first read; -1 = never). The acknowledge bit and the received byte of a
+//   transfer are valid only once a read of 0x10 has shown it done: until then bit 3 and
+//   0x13 still read as after the transfer before.
 // - 0x11: control; the master works only while bit 2 is set (the set-up writes 0x04).
 //   A disabled master leaves the bus alone and reads 0x09 (done, not acknowledged).
 // - 0x12: byte to transmit; written after the transmit command (0x01 to 0x14) it goes out.
@@ -68,6 +70,7 @@ public:
 
     // What went over the bus, in order.
     const std::vector<SimI2cEvent>& Bus() const { return bus_; }
+    const std::map<uint8_t, SimI2cSlave>& Slaves() const { return slaves_; }
     void ClearBus() { bus_.clear(); }
 
     // Power-on state of the master (slaves and their registers are kept).
@@ -79,6 +82,11 @@ private:
     void Transmit(uint8_t byte);
     void Receive();
     void BeginTransfer() { pollsUntilDone_ = doneLatency_; }
+    // The finished transfer's acknowledge and byte become what the registers show.
+    void Release() {
+        shownNack_ = nack_;
+        shownReceived_ = received_;
+    }
     bool Done() const { return pollsUntilDone_ == 0; }
 
     std::map<uint8_t, SimI2cSlave> slaves_;
@@ -92,6 +100,8 @@ private:
     uint8_t setup_ = 0;
     uint8_t transmit_ = 0;
     uint8_t received_ = 0xFF;
+    bool shownNack_ = false;
+    uint8_t shownReceived_ = 0xFF;
     int doneLatency_ = 0;
     int pollsUntilDone_ = 0;  // -1: never
 };

@@ -29,6 +29,7 @@ void SimEeprom::SetStringText(int number, const std::string& text) {
 void SimMailbox::WriteCommand(uint8_t value, Bank& bank) {
     bank[kRegCommand] = value;
     pending_ = value == kCommandSysPara || value == kCommandHidKey;
+    if (pending_) taken_ = bank;
     pollsLeft_ = latency_;
 }
 
@@ -45,18 +46,19 @@ uint8_t SimMailbox::ReadCommand(Bank& bank) {
 
 void SimMailbox::Execute(Bank& bank) {
     pending_ = false;
-    const uint8_t command = bank[kRegCommand];
-    completed_.push_back({command, bank[kRegArgument], bank[kRegIndex]});
+    const uint8_t command = taken_[kRegCommand];
+    const uint8_t argument = taken_[kRegArgument];
+    completed_.push_back({command, argument, taken_[kRegIndex]});
     if (command == kCommandHidKey) {
-        hidKeys_.push_back(bank[kRegArgument]);
+        hidKeys_.push_back(argument);
         bank[kRegCommand] = kDoneHidKey;
         return;
     }
-    TransferItem(bank[kRegArgument], bank[kRegIndex], bank);
+    TransferItem(argument, taken_[kRegIndex], taken_, bank);
     bank[kRegCommand] = kDoneSysPara;
 }
 
-void SimMailbox::TransferItem(uint8_t item, uint8_t index, Bank& bank) {
+void SimMailbox::TransferItem(uint8_t item, uint8_t index, const Bank& written, Bank& bank) {
     const bool toHost = (item & 0x01) != 0;
     uint8_t* field = nullptr;
     size_t size = 0;
@@ -85,13 +87,13 @@ void SimMailbox::TransferItem(uint8_t item, uint8_t index, Bank& bank) {
             return;
     }
     if (index != 0) return;
-    uint8_t* data = bank.data() + kRegData;
     if (toHost) {
+        uint8_t* data = bank.data() + kRegData;
         std::copy_n(field, size, data);
         if ((item & 0xFE) == 0x20) {
             data[3] = static_cast<uint8_t>((data[3] & 0x7F) | (eeprom_.present ? 0x80 : 0));
         }
     } else {
-        std::copy_n(data, size, field);
+        std::copy_n(written.data() + kRegData, size, field);
     }
 }

@@ -11,9 +11,13 @@
 //   unknown item or index completes without effect. A read of the option block reports
 //   bit 7 of byte 3 as "EEPROM present".
 // - 0x30, HID key: the key code in 0x91 is recorded. Completion code 0x31.
-// The command takes effect and its completion code appears in 0x90 after `latency`
-// reads of 0x90 that still show the command (0 = at the first read, -1 = never). Any
-// other value written to 0x90 (the host's clearing 0) cancels a command still pending.
+// The command is taken at the write of 0x90, with the argument, index and data registers
+// as they are at that moment: the host writes them first (written afterwards they are not
+// seen). It takes effect, a read fills the data registers and the completion code
+// appears in 0x90 after `latency` reads of 0x90 that still show the command (0 = at the
+// first read, -1 = never); until then the data registers hold what they held before.
+// Any other value written to 0x90 (the host's clearing 0) cancels a command still
+// pending.
 
 #include <array>
 #include <cstddef>
@@ -82,12 +86,15 @@ public:
 
 private:
     void Execute(Bank& bank);
-    void TransferItem(uint8_t item, uint8_t index, Bank& bank);
+    // Moves one item between the EEPROM and the data: from `written` (the data registers
+    // as the command found them) or into `bank`'s data registers.
+    void TransferItem(uint8_t item, uint8_t index, const Bank& written, Bank& bank);
 
     SimEeprom eeprom_;
     std::vector<uint8_t> hidKeys_;
     std::vector<SimMailboxCommand> completed_;
     bool pending_ = false;
+    Bank taken_{};  // bank 0 as it was when the pending command was written
     int latency_ = 0;
     int pollsLeft_ = 0;
 };

@@ -7,6 +7,12 @@
 //   jedec c2 20 14
 //   flash-status 00            (the lasting status bits: protect and bit 7)
 //   isp-mode 0                 (1: the chip was left in ISP mode)
+//   bank 0d                    (the selected register bank)
+//   register 0d 07 10          (bank, register, value: every register that differs from
+//                               its power-on value; the I2C master's own ones excepted)
+//   i2c 20 05 3c               (slave, register, value: every non-zero slave register)
+// The chip keeps its registers and slaves between two runs, as attached hardware stays
+// powered between two uses of the tool.
 //   eeprom-present 1
 //   option 10 00 00 80
 //   vid 37 43 33 44
@@ -179,6 +185,19 @@ bool SimulatedChip::SaveState(const std::string& dirName, std::string* error) co
          << "vid " << Hex(e.vid) << "\n"
          << "pid " << Hex(e.pid) << "\n";
     for (int n = 0; n < 3; ++n) text << "string" << n + 1 << " " << Hex(e.strings[n]) << "\n";
+    text << "bank " << Hex(std::array<uint8_t, 1>{bank_}) << "\n";
+    for (int b = 0; b < 256; ++b) {
+        for (int r = 1; r < 256; ++r) {
+            const auto bank = static_cast<uint8_t>(b), reg = static_cast<uint8_t>(r);
+            if (bank == 14 && SimI2c::Owns(reg)) continue;
+            if (banks_[b][r] != PowerOnValue(bank, reg))
+                text << "register " << Hex(std::array<uint8_t, 3>{bank, reg, banks_[b][r]}) << "\n";
+        }
+    }
+    for (const auto& [address, slave] : i2c_.Slaves())
+        for (int r = 0; r < 256; ++r)
+            if (slave.registers[r] != 0)
+                text << "i2c " << Hex(std::array<uint8_t, 3>{address, uint8_t(r), slave.registers[r]}) << "\n";
 
     const std::vector<uint8_t>& flash = flash_.Contents();
     if (!WriteNew(dir, kFlashFile, std::string(flash.begin(), flash.end()), error) ||
@@ -203,6 +222,8 @@ bool SimulatedChip::LoadState(const std::string& dir, std::string* error) {
     std::array<uint8_t, 3> jedec{0xC2, 0x20, 0x14};
     std::array<uint8_t, 1> flashStatus{0};
     bool ispMode = false;
+    std::array<uint8_t, 1> bank{0};
+    std::vector<std::array<uint8_t, 3>> registers, slaveRegisters;
     SimEeprom eeprom;
     std::vector<FaultLine> faults;
 
@@ -248,6 +269,12 @@ bool SimulatedChip::LoadState(const std::string& dir, std::string* error) {
             } else if (key == "isp-mode") {
                 ok = ParseHexList(rest, 1, 1, values);
                 if (ok) ispMode = values[0] == 1;
+            } else if (key == "bank") {
+                ok = ParseBytes(rest, bank);
+            } else if (key == "register" || key == "i2c") {
+                std::array<uint8_t, 3> entry{};
+                ok = ParseBytes(rest, entry) && (key == "i2c" || entry[1] != 0);
+                if (ok) (key == "register" ? registers : slaveRegisters).push_back(entry);
             } else if (key == "fault") {
                 FaultLine fault;
                 ok = ParseFaultLine(rest, fault);
@@ -295,6 +322,9 @@ bool SimulatedChip::LoadState(const std::string& dir, std::string* error) {
     flash_.SetStatus(flash.Status());
     mailbox_.Eeprom() = eeprom;
     ispMode_ = ispMode;
+    bank_ = bank[0];
+    for (const auto& [b, r, v] : registers) SetRegister(b, r, v);
+    for (const auto& [address, r, v] : slaveRegisters) SetI2cSlaveRegister(address, r, v);
     for (const FaultLine& fault : faults) ApplyFault(fault);
     return true;
 }

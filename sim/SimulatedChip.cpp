@@ -27,14 +27,17 @@ SimulatedChip::SimulatedChip(Clock& clock)
     PowerOn();
 }
 
+uint8_t SimulatedChip::PowerOnValue(uint8_t bank, uint8_t reg) {
+    // 48 kHz; connected, playing, PCM.
+    return bank == 0 && (reg == 0xA4 || reg == 0xA6) ? 0x01 : 0x00;
+}
+
 void SimulatedChip::PowerOn() {
-    for (auto& bank : banks_) bank.fill(0);
-    banks_[0][0xA4] = 0x01;
-    banks_[0][0xA6] = 0x01;
+    for (int b = 0; b < 256; ++b)
+        for (int r = 0; r < 256; ++r) banks_[b][r] = PowerOnValue(uint8_t(b), uint8_t(r));
     bank_ = 0;
     ispMode_ = false;
-    relay_.Reset();
-    flash_.PowerCycle();
+    relay_.PowerLoss();
     i2c_.Reset();
     mailbox_.Reset();
 }
@@ -50,6 +53,7 @@ void SimulatedChip::ResetToDefaults() {
     stallCall_.reset();
     wedgedFrom_.reset();
     refusePageDataFrom_.reset();
+    shortReadCall_.reset();
     relay_.SetReadyNeverSet(false);
     calls_ = 0;
     DropHandles();
@@ -181,6 +185,14 @@ void SimulatedChip::FailRequestsMatching(RequestFilter filter, int count) {
     faults_.push_back({std::move(filter), count});
 }
 
+bool SimulatedChip::SpeaksEncodingOf(uint32_t code) const {
+    // A handle speaks the encoding of the driver that serves the class its path is
+    // listed under: the audio driver's property requests on the normal device, the
+    // generic driver's request blocks on the firmware-update devices.
+    const bool ks = code == kIoctlKsProperty;
+    return ks == (identity_ == SimIdentity::Normal);
+}
+
 bool SimulatedChip::TakeCallFault(const SimRequest& request) {
     if (wedgedFrom_ && calls_ >= *wedgedFrom_) {
         clock_.Sleep(1000);  // what the driver waits before it gives up
@@ -211,7 +223,8 @@ bool SimulatedChip::ParseFaultLine(const std::string& words, FaultLine& fault) {
     if (in >> extra) return false;
     const std::string& name = fault.name;
     const bool counted = name == "unplug-after" || name == "stall-request" ||
-                         name == "wedged-after" || name == "refuse-page-data";
+                         name == "wedged-after" || name == "refuse-page-data" ||
+                         name == "short-read";
     const bool addressed = name == "corrupt-read";
     const bool plain = name == "never-ready" || name == "stuck-busy" || name == "ignore-writes";
     if (plain) return number.empty();
@@ -234,6 +247,7 @@ void SimulatedChip::ApplyFault(const FaultLine& fault) {
     else if (fault.name == "stall-request") StallCall(n);
     else if (fault.name == "wedged-after") WedgeFromCall(n);
     else if (fault.name == "refuse-page-data") RefusePageDataFromCall(n);
+    else if (fault.name == "short-read") ShortReadCall(n);
     else if (fault.name == "corrupt-read") CorruptReadByteAt(static_cast<uint32_t>(n), 0xFF);
     else if (fault.name == "never-ready") SetReadyNeverSet(true);
     else if (fault.name == "stuck-busy") flash_.SetStuckAfterFirstWrite(true);
@@ -317,17 +331,17 @@ bool SimulatedChip::ExecuteVendor(const DriverRequest& request, std::vector<uint
 bool SimulatedChip::ExecuteRelay(const DriverRequest& request, std::vector<uint8_t>& reply) {
     const ControlSetup& s = request.setup;
     const bool in = s.DeviceToHost();
+    // Setup fields the firmware checks: 0x80 carries wValue 0, 0x82 and 0x83 carry
+    // wValue 0 and wIndex 0; anything else stalls.
     switch (s.bRequest) {
         case kReqFlashWrite:
-            return !in && relay_.Write(s.wIndex, request.data);
+            return !in && s.wValue == 0 && relay_.Write(s.wIndex, request.data);
         case kReqFlashCommandRead:
             return !in && relay_.CommandAndRead(s.wValue, s.wIndex, request.data);
         case kReqFlashFetch:
-            if (!in) return false;
-            reply = relay_.Fetch(request.length);
-            return true;
+            return in && s.wValue == 0 && s.wIndex == 0 && relay_.Fetch(request.length, reply);
         case kReqFlashReady:
-            if (!in || request.length != 1) return false;
+            if (!in || request.length != 1 || s.wValue != 0 || s.wIndex != 0) return false;
             reply.assign(1, relay_.Ready());
             return true;
         default:
@@ -354,9 +368,43 @@ void SimulatedChip::Close(DeviceHandle handle) { handles_.erase(handle); }
 
 bool SimulatedChip::IoControl(DeviceHandle handle, uint32_t code, const uint8_t* input,
                               size_t inputSize, uint8_t* output, size_t outputSize) {
+    BeginCall(outputSize);
+    bool ok = false;
+    const auto decoded = DecodeDriverRequest(code, input, inputSize, output, outputSize);
+    if (!decoded) {
+        ++malformed_;
+    } else if (!present_ || handles_.count(handle) == 0) {
+        lastFailure_ = IoFailure::Gone;
+        LogRefused(*decoded, code == kIoctlKsProperty);
+    } else if (!SpeaksEncodingOf(code)) {
+        // The other driver's block: not understood.
+        LogRefused(*decoded, code == kIoctlKsProperty);
+    } else {
+        ok = Serve(*decoded, code == kIoctlKsProperty, output);
+    }
+    if (trace_) trace_(code, input, inputSize, output, outputSize, ok);
+    return ok;
+}
+
+bool SimulatedChip::ServeBusRequest(const ControlSetup& setup, std::vector<uint8_t>& data) {
+    BeginCall(data.size());
+    DriverRequest request;
+    request.setup = setup;
+    request.length = static_cast<uint32_t>(data.size());
+    if (!setup.DeviceToHost()) request.data = data;
+    if (!present_) {
+        lastFailure_ = IoFailure::Gone;
+        LogRefused(request, false);
+        return false;
+    }
+    return Serve(request, false, data.empty() ? nullptr : data.data());
+}
+
+void SimulatedChip::BeginCall(size_t outputSize) {
     clock_.Spend(latencyMicros_);
     ++calls_;
     lastFailure_ = IoFailure::Refused;
+    lastReturned_ = outputSize;
     if (unplugAfter_) {
         if (*unplugAfter_ == 0) {
             unplugAfter_.reset();
@@ -365,38 +413,43 @@ bool SimulatedChip::IoControl(DeviceHandle handle, uint32_t code, const uint8_t*
             --*unplugAfter_;
         }
     }
+}
 
+SimRequest SimulatedChip::Logged(const DriverRequest& decoded, bool ksPath) const {
+    SimRequest request;
+    request.setup = decoded.setup;
+    request.length = decoded.length;
+    request.data = decoded.data;
+    request.ksPath = ksPath;
+    request.supportQuery = decoded.kind == DriverRequest::Kind::SupportQuery;
+    request.timeMicros = clock_.NowMicros();
+    return request;
+}
+
+void SimulatedChip::LogRefused(const DriverRequest& decoded, bool ksPath) {
+    SimRequest request = Logged(decoded, ksPath);
+    if (decoded.kind == DriverRequest::Kind::Control && decoded.setup.DeviceToHost())
+        request.data.clear();
+    if (logEnabled_) log_.push_back(std::move(request));
+}
+
+bool SimulatedChip::Serve(const DriverRequest& decoded, bool ksPath, uint8_t* output) {
+    SimRequest request = Logged(decoded, ksPath);
+    std::vector<uint8_t> reply;
     bool ok = false;
-    const auto decoded = DecodeDriverRequest(code, input, inputSize, output, outputSize);
-    if (!decoded) {
-        ++malformed_;
-    } else {
-        SimRequest request;
-        request.setup = decoded->setup;
-        request.length = decoded->length;
-        request.data = decoded->data;
-        request.ksPath = code == kIoctlKsProperty;
-        request.supportQuery = decoded->kind == DriverRequest::Kind::SupportQuery;
-        request.timeMicros = clock_.NowMicros();
-
-        std::vector<uint8_t> reply;
-        if (!present_ || handles_.count(handle) == 0) {
-            lastFailure_ = IoFailure::Gone;
-        } else if (!TakeCallFault(request) && !TakeFault(request)) {
-            ok = Execute(*decoded, reply);
+    if (!TakeCallFault(request) && !TakeFault(request)) ok = Execute(decoded, reply);
+    const bool deviceToHost =
+        decoded.kind == DriverRequest::Kind::Control && decoded.setup.DeviceToHost();
+    if (deviceToHost) {
+        if (ok) {
+            reply.resize(std::min<size_t>(reply.size(), decoded.length));
+            if (shortReadCall_ && calls_ == *shortReadCall_ && !reply.empty()) reply.pop_back();
+            std::copy(reply.begin(), reply.end(), output);
+            lastReturned_ = reply.size();
         }
-        const bool deviceToHost =
-            decoded->kind == DriverRequest::Kind::Control && decoded->setup.DeviceToHost();
-        if (deviceToHost) {
-            if (ok) {
-                reply.resize(decoded->length, 0);
-                std::copy(reply.begin(), reply.end(), output);
-            }
-            request.data = ok ? reply : std::vector<uint8_t>{};
-        }
-        request.ok = ok;
-        if (logEnabled_) log_.push_back(std::move(request));
+        request.data = ok ? reply : std::vector<uint8_t>{};
     }
-    if (trace_) trace_(code, input, inputSize, output, outputSize, ok);
+    request.ok = ok;
+    if (logEnabled_) log_.push_back(std::move(request));
     return ok;
 }

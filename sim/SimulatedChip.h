@@ -4,8 +4,12 @@
 //
 // Driver side
 // - Every IoControl is decoded with DecodeDriverRequest; a malformed call fails and is
-//   counted (MalformedCalls), not logged. Both encodings are accepted whatever the
-//   identity, so the one chip answers on the generic and on the audio-driver path.
+//   counted (MalformedCalls), not logged. A handle understands only the encoding of the
+//   driver whose class its path is listed under: property requests (kernel streaming)
+//   while the identity is Normal, generic request blocks for the firmware-update
+//   identities. The other encoding fails as a refusal, as the wrong driver would.
+// - Replies carry exactly the bytes the firmware produced (the requested count for every
+//   request it answers), and LastReturnedSize tells how many.
 // - The audio driver's support query succeeds whenever the chip is present. The generic
 //   descriptor probe (0x80, 6, wValue 0x0100) returns the 18-byte device descriptor with
 //   the identity's VID and PID. Other standard requests fail.
@@ -44,6 +48,8 @@
 //   fault refuse-page-data N   the first page-program data request at or after request N
 //                              fails as a stall, leaving the page command open
 //   fault ignore-writes        erase and program commands are taken and change nothing
+//   fault short-read N         request N (device to host) returns one byte less than
+//                              asked, and the driver still reports success
 // Fault lines are consumed by the load: a save never writes them back.
 //
 // Test aids: fault injection, a request log (every decoded request with its outcome; IN
@@ -117,6 +123,8 @@ public:
     uint8_t Register(uint8_t bank, uint8_t reg) const;
     void SetRegister(uint8_t bank, uint8_t reg, uint8_t value);
     uint8_t SelectedBank() const { return bank_; }
+    // What a register holds after power-on.
+    static uint8_t PowerOnValue(uint8_t bank, uint8_t reg);
     bool InIspMode() const { return ispMode_; }
 
     // Functions.
@@ -152,6 +160,8 @@ public:
     void WedgeFromCall(size_t n) { wedgedFrom_ = n; }
     // The first page-program data request at or after driver call `n` fails as a stall.
     void RefusePageDataFromCall(size_t n) { refusePageDataFrom_ = n; }
+    // Driver call `n` returns one byte less than asked, reported as success.
+    void ShortReadCall(size_t n) { shortReadCall_ = n; }
     // Driver calls so far.
     size_t Calls() const { return calls_; }
     // One fault line of chip.txt: the words after "fault". Parse is false when the line
@@ -192,6 +202,12 @@ public:
                    uint8_t* output, size_t outputSize) override;
     void Close(DeviceHandle handle) override;
     IoFailure LastIoFailure() const override { return lastFailure_; }
+    size_t LastReturnedSize() const override { return lastReturned_; }
+    // The chip as seen on the bus rather than through a driver: one control request,
+    // `data` being the data stage (filled for a device-to-host request). No driver
+    // encoding applies; faults, latency, the log and the returned size do. For a test bed
+    // that puts the chip on an emulated USB bus.
+    bool ServeBusRequest(const ControlSetup& setup, std::vector<uint8_t>& data);
     size_t OpenHandles() const { return handles_.size(); }
 
 private:
@@ -203,6 +219,12 @@ private:
     void PowerOn();
     void DropHandles();
     bool TakeFault(const SimRequest& request);
+    bool SpeaksEncodingOf(uint32_t code) const;
+    void BeginCall(size_t outputSize);
+    SimRequest Logged(const DriverRequest& decoded, bool ksPath) const;
+    void LogRefused(const DriverRequest& decoded, bool ksPath);
+    // Runs a decoded request that reached the chip; `output` receives a reply.
+    bool Serve(const DriverRequest& decoded, bool ksPath, uint8_t* output);
     // The run's numbered faults for the current call; sets lastFailure_ when one fires.
     bool TakeCallFault(const SimRequest& request);
     bool Execute(const DriverRequest& request, std::vector<uint8_t>& reply);
@@ -233,7 +255,9 @@ private:
     std::optional<size_t> stallCall_;
     std::optional<size_t> wedgedFrom_;
     std::optional<size_t> refusePageDataFrom_;
+    std::optional<size_t> shortReadCall_;
     size_t calls_ = 0;
+    size_t lastReturned_ = 0;
     IoFailure lastFailure_ = IoFailure::Refused;
     std::vector<SimRequest> log_;
     bool logEnabled_ = true;

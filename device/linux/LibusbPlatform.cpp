@@ -144,7 +144,10 @@ bool LibusbPlatform::ControlRequest(const OpenDevice& device, uint8_t bmRequestT
     // Any non-negative count is a completed transfer; the link does not look at the count.
     const int result = libusb_control_transfer(device.handle, bmRequestType, bRequest, wValue,
                                                wIndex, data, length, kTransferTimeoutMs);
-    if (result >= 0) return true;
+    if (result >= 0) {
+        lastReturned_ = static_cast<size_t>(result);
+        return true;
+    }
     lastIoFailure_ = result == LIBUSB_ERROR_TIMEOUT     ? IoFailure::TimedOut
                      : result == LIBUSB_ERROR_NO_DEVICE ? IoFailure::Gone
                                                         : IoFailure::Refused;
@@ -159,6 +162,7 @@ bool LibusbPlatform::IoControl(DeviceHandle handle, uint32_t code, const uint8_t
         return false;
     }
     lastIoFailure_ = IoFailure::Refused;
+    lastReturned_ = outputSize;
     std::optional<DriverRequest> request =
         DecodeDriverRequest(code, input, inputSize, output, outputSize);
     if (!request) return false;

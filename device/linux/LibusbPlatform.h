@@ -58,6 +58,7 @@ public:
     // A time-out is a time-out, a vanished device is gone; anything else (a stall, an
     // I/O error, a malformed block) counts as a refusal.
     IoFailure LastIoFailure() const override { return lastIoFailure_; }
+    size_t LastReturnedSize() const override { return lastReturned_; }
     // libusb's name for an error code, e.g. "LIBUSB_ERROR_ACCESS".
     static std::string ErrorName(int error);
 
@@ -74,4 +75,5 @@ private:
     DeviceHandle nextHandle_ = 1;
     int lastOpenError_ = kSuccess;
     IoFailure lastIoFailure_ = IoFailure::Refused;
+    size_t lastReturned_ = 0;
 };

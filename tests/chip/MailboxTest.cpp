@@ -95,6 +95,23 @@ TEST_F(Mailbox, FailedCommandWriteIsNotCompletion) {
     EXPECT_FALSE(ReadSysPara(block));
 }
 
+TEST_F(Mailbox, FailedDataRegisterFailsTheTransfer) {
+    // One data register of a write is refused: the chip would store a stale byte there.
+    sim->FailRequestsMatching(
+        [](const SimRequest& r) { return r.setup.bRequest == 0x90 && r.setup.wIndex == 0x95; }, 1);
+    const uint8_t block[4] = {0x5C, 0x80, 0x12, 0x80};
+    EXPECT_FALSE(SetSysPara(block));
+    EXPECT_EQ(sim->Eeprom().option[2], 0x00) << "the byte the register held before went in";
+    EXPECT_TRUE(SetSysPara(block));
+    // One data register of a read is refused: that byte of the caller's block is not read.
+    sim->FailRequestsMatching(
+        [](const SimRequest& r) { return r.setup.bRequest == 0x91 && r.setup.wIndex == 0x94; }, 1);
+    uint8_t read[4] = {1, 2, 3, 4};
+    EXPECT_FALSE(ReadSysPara(read));
+    EXPECT_EQ(read[0], 0x5C);
+    EXPECT_EQ(read[1], 2);
+}
+
 TEST_F(Mailbox, LengthZeroTouchesNoDataRegister) {
     EXPECT_TRUE(SysParaTransfer(0x10, 0x20, 0, 0, nullptr));
     EXPECT_TRUE(SysParaTransfer(0x10, 0x21, 0, 0, nullptr));

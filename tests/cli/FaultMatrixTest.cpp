@@ -64,6 +64,7 @@ const Fault kFaults[] = {
     {"fault corrupt-read 123", true},
     {"fault refuse-page-data 1", true},
     {"fault ignore-writes", true},
+    {"fault short-read 8", true},  // in an Auto run: the fetch of the flash ID
 };
 
 // A cell whose wrong result the host cannot see: a flash byte that reads back wrong the

@@ -4,13 +4,9 @@
 
 EmulatedUsbDevice::Responder ServeFrom(SimulatedChip& chip) {
     return [&chip](const ControlSetup& setup, std::vector<uint8_t>& data) {
-        const DeviceHandle handle = chip.Open(chip.InterfacePath());
-        if (handle == kNoDeviceHandle) return false;
-        const std::vector<uint8_t> block = MakeGenericRequestBlock(setup);
-        const bool ok = chip.IoControl(handle, GenericIoctlCode(setup.bmRequestType), block.data(),
-                                       block.size(), data.empty() ? nullptr : data.data(),
-                                       data.size());
-        chip.Close(handle);
+        // A short reply reaches libusb as a short transfer.
+        const bool ok = chip.ServeBusRequest(setup, data);
+        if (ok && setup.DeviceToHost()) data.resize(std::min(data.size(), chip.LastReturnedSize()));
         return ok;
     };
 }

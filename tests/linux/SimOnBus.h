@@ -7,8 +7,8 @@
 #include "UsbTestBed.h"
 #include "sim/SimulatedChip.h"
 
-// Serves each control request from `chip` through the generic driver's encoding (the chip
-// answers both encodings alike). The chip must outlive the device's last request.
+// Serves each control request from `chip` as it arrives on the bus (no driver encoding
+// in between). The chip must outlive the device's last request.
 EmulatedUsbDevice::Responder ServeFrom(SimulatedChip& chip);
 
 // The descriptors of the chip's current identity: the normal device with its audio

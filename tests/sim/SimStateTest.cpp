@@ -140,15 +140,24 @@ TEST_F(SimState, FaultLinesSwitchOnFaultsAndAreNotSavedBack) {
     EXPECT_EQ(again.Relay().Ready(), 1);
 }
 
-TEST_F(SimState, IspModeLastsFromOneRunToTheNext) {
+TEST_F(SimState, IspModeRegistersAndSlavesLastFromOneRunToTheNext) {
     SimulatedChip chip(clock);
     WriteFile("chip.txt", "isp-mode 1\n");
     ASSERT_TRUE(chip.LoadState(dir.string()));
     EXPECT_TRUE(chip.InIspMode());
+    chip.SetRegister(0x0D, 0x07, 0x10);
+    chip.SetRegister(0, 0xA4, 0x05);  // differs from its power-on value
+    chip.SetRegister(0, 0, 0x0D);
+    chip.SetI2cSlaveRegister(0x60, 0x10, 0x99);
     ASSERT_TRUE(chip.SaveState(dir.string()));
     SimulatedChip next(clock);
     ASSERT_TRUE(next.LoadState(dir.string()));
     EXPECT_TRUE(next.InIspMode());
+    EXPECT_EQ(next.SelectedBank(), 0x0D);
+    EXPECT_EQ(next.Register(0x0D, 0x07), 0x10);
+    EXPECT_EQ(next.Register(0, 0xA4), 0x05);
+    EXPECT_EQ(next.Register(0, 0xA6), 0x01);
+    EXPECT_EQ(next.I2cSlaveRegister(0x60, 0x10), 0x99);
 }
 
 TEST_F(SimState, SecondLockOnTheSameDirectoryIsRefused) {

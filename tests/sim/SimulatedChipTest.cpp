@@ -71,13 +71,20 @@ TEST_F(SimulatedChipTest, ProbesAnswer) {
     EXPECT_EQ(descriptor[8] | descriptor[9] << 8, 0x0b7e);
     EXPECT_EQ(descriptor[10] | descriptor[11] << 8, 0x6000);
 
+    // The audio driver does not serve the firmware-update device: its query fails there.
     const auto query = MakeKsSupportQuery();
-    EXPECT_TRUE(sim->IoControl(h, kIoctlKsProperty, query.data(), query.size(), nullptr, 0));
-    sim->Unplug();
     EXPECT_FALSE(sim->IoControl(h, kIoctlKsProperty, query.data(), query.size(), nullptr, 0));
+    ASSERT_TRUE(Attach(SimIdentity::Normal));
+    const DeviceHandle normal = sim->Open(sim->InterfacePath());
+    EXPECT_TRUE(sim->IoControl(normal, kIoctlKsProperty, query.data(), query.size(), nullptr, 0));
+    EXPECT_FALSE(sim->IoControl(normal, kIoctlGenericRead, block.data(), block.size(), descriptor, 18))
+        << "nor does the generic driver serve the normal device";
+    sim->Unplug();
+    EXPECT_FALSE(sim->IoControl(normal, kIoctlKsProperty, query.data(), query.size(), nullptr, 0));
 }
 
 TEST_F(SimulatedChipTest, MalformedCallsFail) {
+    ASSERT_TRUE(Attach(SimIdentity::Update7C3D));
     const DeviceHandle h = sim->Open(sim->InterfacePath());
     auto block = MakeGenericRequestBlock({0xC3, 0x91, 0, 0x12});
     uint8_t byte = 0;
@@ -139,6 +146,7 @@ TEST_F(SimulatedChipTest, RelayKeepsACommandOpenAcrossRequests) {
     std::vector<uint8_t> fetched(3, 0);
     EXPECT_TRUE(Vendor(0x43, 0x80, 0, 0, opcode));   // chip select stays low
     EXPECT_TRUE(Vendor(0x43, 0x81, 2, 1, address));  // continues the read
+    EXPECT_TRUE(Vendor(0xC3, 0x83, 0, 0, 1));        // ready: the bytes become valid
     EXPECT_TRUE(Vendor(0xC3, 0x82, 0, 0, fetched));
     EXPECT_EQ(fetched, (std::vector<uint8_t>{0x5A, 0xFF, 0xFF}));  // two kept, then nothing
     EXPECT_FALSE(Vendor(0x43, 0x80, 0, 2, opcode)) << "wIndex is 0 or 1";
