@@ -3,7 +3,8 @@
 // and after each driver call made inside a device action the window handles pending
 // input when it is due (InputPump). A device that no longer answers costs a time-out per
 // request (a second each) until its link counts as lost; without this the window would
-// take no input for all the requests of a clean-up in a row.
+// take no input for all the requests of a clean-up in a row. Every hook of the platform is
+// passed on, so the link sees the wrapped platform's outcomes unchanged.
 
 #include "device/DevicePlatform.h"
 #include "ui/InputPump.h"
@@ -19,6 +20,7 @@ public:
     bool IoControl(DeviceHandle handle, uint32_t code, const uint8_t* input, size_t inputSize,
                    uint8_t* output, size_t outputSize) override;
     IoFailure LastIoFailure() const override { return inner_.LastIoFailure(); }
+    size_t LastReturnedSize() const override { return inner_.LastReturnedSize(); }
     void Close(DeviceHandle handle) override { inner_.Close(handle); }
     bool LastOpenDenied() const override { return inner_.LastOpenDenied(); }
 
