@@ -190,28 +190,28 @@ void Row(const char* what, const Figures& f) {
 int Compare(const std::string& image, uint64_t latency) {
     std::printf("%-34s  %11s  %11s  %9s  %-8s  %s\n", "run", "update", "host CPU", "CPU/update", "pumps",
                 "result");
-    Row("CLI, the run (in-process)", CliRunInProcess(image, latency));
+    const Figures cliRun = CliRunInProcess(image, latency);
+    Row("CLI, the run (in-process)", cliRun);
 
+    // The same run in a process of its own: its virtual duration is the one above (the
+    // clock is virtual and the image the same), its CPU that of the whole process.
     double cpu = 0;
-    const std::string args = " " + Quoted(image) + " " + std::to_string(latency);
-    const std::string cli = RunChild(std::string(QUORVEL_CLI_PATH) +
-                                         " --sim --sim-clock virtual --sim-latency-us " + std::to_string(latency) +
-                                         " auto " + Quoted(image) + " >/dev/null 2>&1",
-                                     cpu);
-    Figures cliProcess = CliRunInProcess(image, latency);  // its duration: the same run
+    RunChild(std::string(QUORVEL_CLI_PATH) + " --sim --sim-clock virtual --sim-latency-us " +
+                 std::to_string(latency) + " auto " + Quoted(image) + " >/dev/null 2>&1",
+             cpu);
+    Figures cliProcess;
+    cliProcess["virtual"] = cliRun.count("virtual") ? cliRun.at("virtual") : "0";
     cliProcess["cpu"] = std::to_string(cpu);
-    cliProcess.erase("result");
     Row("CLI, whole process", cliProcess);
 
     char path[4096] = {};
     const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    const std::string exe = Quoted(length > 0 ? std::string(path, size_t(length)) : "/proc/self/exe");
-    Row("window, offscreen", Parse(RunChild("QT_QPA_PLATFORM=offscreen " + exe + " --window-run" + args + " 2>/dev/null", cpu)));
+    const std::string windowRun = Quoted(length > 0 ? std::string(path, size_t(length)) : "/proc/self/exe") +
+                                  " --window-run " + Quoted(image) + " " + std::to_string(latency) + " 2>/dev/null";
+    Row("window, offscreen", Parse(RunChild("QT_QPA_PLATFORM=offscreen " + windowRun, cpu)));
     if (OnPath("xvfb-run")) {
-        Row("window, Xvfb (xcb)",
-            Parse(RunChild("xvfb-run -a -s '-screen 0 1280x1024x24' env QT_QPA_PLATFORM=xcb " + exe +
-                               " --window-run" + args + " 2>/dev/null",
-                           cpu)));
+        const std::string xvfb = "xvfb-run -a -s '-screen 0 1280x1024x24' env QT_QPA_PLATFORM=xcb ";
+        Row("window, Xvfb (xcb)", Parse(RunChild(xvfb + windowRun, cpu)));
     } else {
         std::printf("%-34s  not measured: xvfb-run is not installed\n", "window, Xvfb (xcb)");
     }

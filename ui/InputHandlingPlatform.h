@@ -7,6 +7,7 @@
 // passed on, so the link sees the wrapped platform's outcomes unchanged.
 
 #include "device/DevicePlatform.h"
+#include "device/QuorvelUsb.h"
 #include "ui/InputPump.h"
 
 class InputHandlingPlatform final : public DevicePlatform {
@@ -29,4 +30,23 @@ public:
 private:
     DevicePlatform& inner_;
     InputPump& pump_;
+};
+
+// Makes `platform` the device link's platform for its lifetime, and puts the one before
+// back (unless another was installed meanwhile).
+class ScopedDevicePlatform {
+public:
+    ScopedDevicePlatform(QuorvelUsb& device, InputHandlingPlatform& platform)
+        : device_(device), platform_(platform) {
+        device_.SetPlatform(&platform_);
+    }
+    ~ScopedDevicePlatform() {
+        if (&device_.Platform() == &platform_) device_.SetPlatform(&platform_.Inner());
+    }
+    ScopedDevicePlatform(const ScopedDevicePlatform&) = delete;
+    ScopedDevicePlatform& operator=(const ScopedDevicePlatform&) = delete;
+
+private:
+    QuorvelUsb& device_;
+    InputHandlingPlatform& platform_;
 };

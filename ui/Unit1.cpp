@@ -20,8 +20,8 @@ TForm1::TForm1(UiServices& services, SettingsLocation settings, WindowOptions op
       settings_(std::move(settings)),
       options_(options),
       pump_(services),
-      devicePlatform_(gDevice.Platform(), pump_) {
-    gDevice.SetPlatform(&devicePlatform_);
+      devicePlatform_(gDevice.Platform(), pump_),
+      devicePlatformInstalled_(gDevice, devicePlatform_) {
     ui.setupUi(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -36,9 +36,7 @@ TForm1::TForm1(UiServices& services, SettingsLocation settings, WindowOptions op
     Timer1->start();
 }
 
-TForm1::~TForm1() {
-    if (&gDevice.Platform() == &devicePlatform_) gDevice.SetPlatform(&devicePlatform_.Inner());
-}
+TForm1::~TForm1() = default;
 
 void TForm1::SetUpControls() {
     SetPanelColour(ui.pnlUSBExist, QApplication::palette().color(QPalette::Button));

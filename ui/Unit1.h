@@ -136,6 +136,7 @@ private:
     int margin_ = 0;
     InputPump pump_;
     InputHandlingPlatform devicePlatform_;
+    ScopedDevicePlatform devicePlatformInstalled_;
     // A close came while a device action ran; the window closes when it has ended.
     bool closePending_ = false;
 };

@@ -19,7 +19,7 @@ TEST_F(EngineeringViewTest, ShowsEveryPageAndTheHiddenControls) {
                              static_cast<QWidget*>(w.ui.chkBlank), static_cast<QWidget*>(w.ui.chkProgram),
                              static_cast<QWidget*>(w.ui.chkVerify)})
         EXPECT_FALSE(control->isHidden()) << control->objectName().toStdString();
-    // Taller than the specified window, as wide.
+    // Taller than the window without the option, as wide.
     EXPECT_EQ(w.width(), 606);
     EXPECT_GT(w.height(), 360);
     EXPECT_GT(pages->height(), 220);
