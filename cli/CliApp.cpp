@@ -4,13 +4,16 @@
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "cli/CliSession.h"
+#include "cli/JsonLines.h"
 #include "cli/Commands.h"
 #include "cli/StopSignals.h"
+#include "diag/PlayStatus.h"
 
 namespace {
 
@@ -85,6 +88,31 @@ private:
     CliSession& session_;
     bool ok_ = true;
 };
+
+// The command as typed, subcommands included ("reg read").
+std::string CommandName(const CLI::App& app) {
+    std::string name;
+    const CLI::App* level = &app;
+    while (!level->get_subcommands().empty()) {
+        level = level->get_subcommands().front();
+        name += (name.empty() ? "" : " ") + level->get_name();
+    }
+    return name;
+}
+
+// --vid and --pid take one to four hexadecimal digits: they become the match string.
+bool ValidIds(const GlobalOptions& global, std::ostream& err) {
+    const auto valid = [](const std::string& text) {
+        return !text.empty() && text.size() <= 4 &&
+               text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    };
+    for (const auto& [name, text] : {std::pair{"--vid", global.vid}, std::pair{"--pid", global.pid}}) {
+        if (valid(text)) continue;
+        err << "quorvel-isp: " << name << ": '" << text << "' is not one to four hexadecimal digits\n";
+        return false;
+    }
+    return true;
+}
 
 // The texts of the engineering commands' arguments, converted once the command runs.
 struct DiagArguments {
@@ -187,6 +215,104 @@ void AddI2cCommands(CLI::App& app, DiagArguments& a, std::function<int(CliSessio
     rawRead->callback(define(I2cRequest::RawRead));
 }
 
+// param read|set|vid|pid|string, info, hid.
+void AddParamCommands(CLI::App& app, DiagArguments& a, std::function<int(CliSession&)>& command) {
+    auto* param = app.add_subcommand("param", "the chip's stored parameters (the Parameter page)");
+    param->require_subcommand(1);
+    param->add_subcommand("read", "read the option block")->callback([&command] {
+        command = [](CliSession& s) { return ParamCommand(s, {}); };
+    });
+    auto* set = param->add_subcommand(
+        "set", "write the option block: HEX8 as given, or the named fields changed in the block read");
+    set->add_option("HEX8", a.value, "the four bytes, e.g. A1000000");
+    static const std::vector<OptionFieldInfo>& fields = OptionFields();
+    auto values = std::make_shared<std::vector<std::string>>(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        std::string help = "one of";
+        for (unsigned v : fields[i].values) help += " " + std::to_string(v);
+        set->add_option(std::string("--") + fields[i].name, (*values)[i], help);
+    }
+    set->callback([&command, &a, values] {
+        command = [&a, values](CliSession& s) {
+            ParamRequest request;
+            request.action = ParamRequest::Set;
+            HexArguments args(s);
+            for (size_t i = 0; i < fields.size(); ++i) {
+                const std::string& text = (*values)[i];
+                if (text.empty()) continue;
+                const std::string name = std::string("--") + fields[i].name;
+                OptionBlock probe{};
+                unsigned value = 0;
+                try {
+                    value = static_cast<unsigned>(std::stoul(text));
+                } catch (const std::exception&) {
+                    value = 0xFFFFFFFF;
+                }
+                if (!SetOptionValue(probe, fields[i].field, value)) {
+                    args.Bad(name.c_str(), text, "is not one of the field's values");
+                    continue;
+                }
+                request.changes.emplace_back(fields[i].field, value);
+            }
+            if (a.value.empty() == request.changes.empty())
+                args.Bad("HEX8", a.value, "is needed alone, or named fields without it");
+            if (!a.value.empty()) {
+                uint32_t packed = 0;
+                const bool prefixed = a.value.rfind("0x", 0) == 0 || a.value.rfind("0X", 0) == 0;
+                if (a.value.size() != (prefixed ? 10u : 8u))
+                    args.Bad("HEX8", a.value, "is not eight hexadecimal digits (four bytes)");
+                args.Take("HEX8", a.value, 0xFFFFFFFF, packed);
+                for (int i = 0; i < 4; ++i) request.block[i] = uint8_t(packed >> (24 - 8 * i));
+            }
+            return args.Ok() ? ParamCommand(s, request) : kExitUsage;
+        };
+    });
+    for (const char* which : {"vid", "pid"}) {
+        auto* id = param->add_subcommand(which, std::string("write the ") + which +
+                                                    " text (its first four characters)");
+        id->add_option("TEXT", a.data, "four hexadecimal digits, sent as characters")->required();
+        const bool vid = which[0] == 'v';
+        id->callback([&command, &a, vid] {
+            command = [&a, vid](CliSession& s) {
+                ParamRequest request;
+                request.action = vid ? ParamRequest::Vid : ParamRequest::Pid;
+                request.text = a.data;
+                return ParamCommand(s, request);
+            };
+        });
+    }
+    auto* string = param->add_subcommand("string", "write USB string 1, 2 or 3 (31 characters at most)");
+    string->add_option("N", a.count, "1 manufacturer, 2 model name, 3 serial number")->required();
+    string->add_option("TEXT", a.data, "the text")->required();
+    string->callback([&command, &a] {
+        command = [&a](CliSession& s) {
+            ParamRequest request;
+            request.action = ParamRequest::String;
+            request.text = a.data;
+            if (a.count != "1" && a.count != "2" && a.count != "3") {
+                s.err << "quorvel-isp: N: '" << a.count << "' is not 1, 2 or 3\n";
+                return kExitUsage;
+            }
+            request.number = a.count[0] - '0';
+            return ParamCommand(s, request);
+        };
+    });
+
+    app.add_subcommand("info", "what the chip plays (the Information page)")->callback([&command] {
+        command = [](CliSession& s) { return InfoCommand(s); };
+    });
+    auto* hid = app.add_subcommand("hid", "send a HID media key: prev, vol-down, play, vol-up, next");
+    hid->add_option("KEY", a.reg, "the key")->required();
+    hid->callback([&command, &a] {
+        command = [&a](CliSession& s) {
+            for (int k = 0; k < 5; ++k)
+                if (a.reg == kHidKeyNames[k]) return HidCommand(s, k);
+            s.err << "quorvel-isp: KEY: '" << a.reg << "' is not prev, vol-down, play, vol-up or next\n";
+            return kExitUsage;
+        };
+    });
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -211,8 +337,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                    "time each control request costs on the simulated chip (waited out on the "
                    "real clock, added on the virtual one)");
     app.add_flag("--trace", global.trace, "print every driver call on stderr");
-    app.add_option("--vid", global.vid, "VID of the normal device (hex)")->capture_default_str();
-    app.add_option("--pid", global.pid, "PID of the normal device (hex)")->capture_default_str();
+    app.add_option("--vid", global.vid, "VID of the normal device (one to four hex digits)")
+        ->capture_default_str();
+    app.add_option("--pid", global.pid, "PID of the normal device (one to four hex digits)")
+        ->capture_default_str();
+    app.add_flag("--json", global.json,
+                 "print one JSON object per line: messages, progress, then the result");
     app.add_option("--device", global.device, "use the device with this interface path")
         ->type_name("PATH");
 
@@ -278,6 +408,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     DiagArguments diag;
     AddRegCommands(app, diag, command);
     AddI2cCommands(app, diag, command);
+    AddParamCommands(app, diag, command);
 
     auto* gen = app.add_subcommand(
         "gen-bin", "write a copy of a firmware image with a new VID, PID and texts");
@@ -301,13 +432,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
         app.exit(e, out, err);
+        if (global.json) JsonLines(out).Result(CommandName(app), kExitUsage, {{"error", e.what()}});
         return kExitUsage;
     }
 
-    CliSession session(global, out, err);
-    if (const int rc = session.Start(); rc != kExitOk) return rc;
-    int rc = command(session);
-    if (!session.Finish() && rc == kExitOk) rc = kExitFailed;
-    if (const int signal = ReceivedStopSignal()) return 128 + signal;
+    std::unique_ptr<JsonLines> json = global.json ? std::make_unique<JsonLines>(out) : nullptr;
+    CliSession session(global, json ? json->Messages() : out, err, json.get());
+    int rc = ValidIds(global, err) ? session.Start() : kExitUsage;
+    if (rc == kExitOk) {
+        rc = command(session);
+        if (!session.Finish() && rc == kExitOk) rc = kExitFailed;
+        if (const int signal = ReceivedStopSignal()) rc = 128 + signal;
+    }
+    if (json) json->Result(CommandName(app), rc, session.Data());
     return rc;
 }

@@ -23,8 +23,8 @@ bool ParseSimDevice(const std::string& name, SimIdentity& identity) {
 
 }  // namespace
 
-CliSession::CliSession(GlobalOptions options, std::ostream& o, std::ostream& e)
-    : out(o), err(e), options_(std::move(options)) {
+CliSession::CliSession(GlobalOptions options, std::ostream& o, std::ostream& e, JsonLines* json)
+    : out(o), err(e), options_(std::move(options)), json_(json) {
     order_ = SearchOrder(options_.vid, options_.pid);
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <string>
 
@@ -14,6 +15,7 @@
 #include "device/DevicePlatform.h"
 #include "sim/SimStateLock.h"
 
+class JsonLines;
 class SimulatedChip;
 
 struct GlobalOptions {
@@ -26,13 +28,16 @@ struct GlobalOptions {
     std::string vid = "7c3d";
     std::string pid = "6012";
     std::string device;
+    bool json = false;
 
     bool UsesSimulator() const { return sim || !simState.empty(); }
 };
 
 class CliSession {
 public:
-    CliSession(GlobalOptions options, std::ostream& out, std::ostream& err);
+    // With `json`, `out` is its message stream and progress goes to it as objects.
+    CliSession(GlobalOptions options, std::ostream& out, std::ostream& err,
+               JsonLines* json = nullptr);
     ~CliSession();
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
@@ -53,6 +58,10 @@ public:
     bool Finish();
 
     DevicePlatform& Base() { return *base_; }
+    // The machine-readable output, when asked for.
+    JsonLines* Json() const { return json_; }
+    // The command's data for the final result object (--json).
+    nlohmann::json& Data() { return data_; }
     const std::vector<DeviceIdentity>& Order() const { return order_; }
     std::ostream& out;
     std::ostream& err;
@@ -61,6 +70,8 @@ private:
     int StartSimulator();
 
     GlobalOptions options_;
+    JsonLines* json_;
+    nlohmann::json data_ = nlohmann::json::object();
     std::vector<DeviceIdentity> order_;
     const DeviceIdentity* identity_ = nullptr;
     VirtualClock virtualClock_;

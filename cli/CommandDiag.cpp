@@ -18,6 +18,7 @@ constexpr uint32_t kKeySettleMs = 1;
 
 void PrintRegister(CliSession& session, uint8_t reg, uint8_t value) {
     session.out << TwoHex(reg) << " = " << TwoHex(value) << "\n";
+    session.Data()["registers"][TwoHex(reg)] = value;
 }
 
 // The I2C Access page sets the master up when it is shown; every I2C command does so first.
@@ -87,11 +88,13 @@ int RegCommand(CliSession& session, const RegRequest& request) {
                     const uint8_t reg = RegisterOfCell(column, row);
                     failures += failed[reg];
                     session.out << " " << (failed[reg] ? "??" : TwoHex(gRegisterImage[reg]));
+                    session.Data()["registers"][TwoHex(reg)] =
+                        failed[reg] ? nlohmann::json() : nlohmann::json(gRegisterImage[reg]);
                 }
                 session.out << "\n";
             }
             if (failures == 0) return kExitOk;
-            session.err << "quorvel-isp: " << failures << " registers could not be read (??)\n";
+            session.err << "quorvel-isp: " << failures << " registers could not be read (shown as ?\?)\n";
             return kExitFailed;
         }
     }
@@ -103,6 +106,7 @@ int I2cCommand(CliSession& session, const I2cRequest& request) {
     if (!SetUpMaster(session)) return kExitFailed;
     gI2CSlaveAddress = request.slave;
     const std::string what = SlaveName(request.slave);
+    session.Data()["slave"] = request.slave;
     switch (request.action) {
         case I2cRequest::Read:
             return ReadRegisters(session, ByteTarget::I2cSlave, request.reg, request.count, what);
@@ -131,6 +135,7 @@ int I2cCommand(CliSession& session, const I2cRequest& request) {
             }
             for (size_t i = 0; i < data.size(); ++i) session.out << (i ? " " : "") << TwoHex(data[i]);
             session.out << "\n";
+            session.Data()["bytes"] = data;
             return kExitOk;
         }
     }

@@ -14,6 +14,8 @@ int ChecksumCommand(CliSession& session, const std::string& file) {
     }
     session.out << ChecksumCaption(load.checksum) << "\n"
                 << "Length : " << load.length << "\n";
+    session.Data()["checksum"] = load.checksum;
+    session.Data()["length"] = load.length;
     return kExitOk;
 }
 
@@ -30,6 +32,8 @@ int GenBinCommand(CliSession& session, const std::string& in, const std::string&
     switch (write.error) {
         case TableWriteError::None:
             session.out << HexDigits4(write.sum) << "\n";
+            session.Data()["file"] = out;
+            session.Data()["checksum"] = write.sum;
             return kExitOk;
         case TableWriteError::InvalidInteger:
             session.err << "quorvel-isp: " << write.message << "\n";

@@ -23,8 +23,11 @@ bool LoadFile(CliSession& session, const std::string& file) {
     const ProgramFileLoad load = LoadProgramFile(file);
     if (!load.ok) {
         session.err << "quorvel-isp: " << load.message << "\n";
+        session.Data()["error"] = load.message;
         return false;
     }
+    session.Data()["checksum"] = load.checksum;
+    session.Data()["length"] = load.length;
     return true;
 }
 
@@ -173,6 +176,8 @@ bool ProgramChecked(const FlashCommandOptions& flash, IspReporter& report) {
 bool ReadFlashInto(CliSession& session, const std::string& path, IspReporter& report) {
     bool ok = RunReadBack(report);
     const uint32_t length = std::min<uint32_t>(0x20000, FlashCapacityFor(gFlashId));
+    session.Data()["file"] = path;
+    session.Data()["length"] = length;
     std::string error;
     // The file is written also after a failed read, as the window does, but the exit code
     // tells.
@@ -217,10 +222,13 @@ int AutoCommand(CliSession& session, const std::string& file, const FlashCommand
     options.startKb = flash.startKb;
     options.sizeKb = flash.sizeKb;
 
-    ConsoleReporter report(session.out, flash.progressBar);
+    ConsoleReporter report(session.out, flash.progressBar, session.Json());
     const AutoResult result = RunAutoSequence(options, report);
     for (const std::string& step : result.failedSteps)
         session.err << "quorvel-isp: step '" << step << "' failed\n";
+    session.Data()["failed_steps"] = result.failedSteps;
+    session.Data()["stopped"] = result.stopped;
+    session.Data()["link_lost"] = result.linkLost;
     if (result.linkLost)
         session.err << "quorvel-isp: lost the device at " << gDevice.DevicePath()
                     << (result.linkGone ? ": it went away\n" : ": it stopped answering\n");
@@ -246,7 +254,7 @@ int SingleOperationCommand(CliSession& session, SingleOperation op, const std::s
     if (const int rc = session.ConnectDevice(); rc != 0) return rc;
 
     SetRange(flash.assignRange, flash.startKb, flash.sizeKb);
-    ConsoleReporter report(session.out, flash.progressBar);
+    ConsoleReporter report(session.out, flash.progressBar, session.Json());
     const LinkWatch watch;
     bool ok = false;
     const auto ready = [&](Access access, uint32_t imageLength) {
@@ -259,12 +267,14 @@ int SingleOperationCommand(CliSession& session, SingleOperation op, const std::s
                 ok = FlashReadId();
                 gDevice.CloseDevice();
                 session.out << ChipIdText() << "\n";
+                session.Data()["flash_id"] = {gFlashId[0], gFlashId[1], gFlashId[2]};
                 break;
             case SingleOperation::Status: {
                 gDevice.OpenDevice();
                 const uint8_t status = FlashReadStatus();
                 gDevice.CloseDevice();
                 session.out << "0x" << HexByte(status) << "\n";
+                session.Data()["status"] = status;
                 ok = true;  // 0xFF is also what an unreadable status shows
                 break;
             }
@@ -273,6 +283,7 @@ int SingleOperationCommand(CliSession& session, SingleOperation op, const std::s
                 gDevice.OpenDevice();
                 ok = WriteStatusChecked(statusValue, &status);
                 gDevice.CloseDevice();
+                session.Data()["status"] = status;
                 if (!ok) {
                     report.ProcessInfo("Flash Protect Fail");
                     session.err << "quorvel-isp: the status register reads 0x" << HexByte(status)
@@ -301,6 +312,7 @@ int SingleOperationCommand(CliSession& session, SingleOperation op, const std::s
         report.ProcessInfo("Stopped");
         ok = false;
     }
+    session.Data()["stopped"] = gStopRequest.load();
     watch.Report(session);
     if (!modeOk) session.err << "quorvel-isp: an ISP mode request failed\n";
     return ok && modeOk ? kExitOk : kExitFailed;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/CliSession.h"
+#include "diag/OptionBlock.h"
 #include "isp/IspOperations.h"
 
 // Options shared by the flash commands.
@@ -66,3 +67,18 @@ int I2cCommand(CliSession& session, const I2cRequest& request);
 std::optional<uint32_t> ParseHexArgument(const std::string& text, uint32_t max);
 // Hexadecimal bytes separated by commas ("01,a0,FF").
 std::optional<std::vector<uint8_t>> ParseHexBytes(const std::string& text);
+
+// The Parameter page: the option block read (printed as named fields) or set (as given,
+// or read, changed in the named fields only and written back), VID, PID and strings.
+struct ParamRequest {
+    enum Action { Read, Set, Vid, Pid, String } action = Read;
+    OptionBlock block{};
+    std::vector<std::pair<OptionField, unsigned>> changes;
+    std::string text;
+    int number = 1;
+};
+int ParamCommand(CliSession& session, const ParamRequest& request);
+// The Information page's status: connection, play state, input format and rate.
+int InfoCommand(CliSession& session);
+// One HID media key, by its number (0 prev .. 4 next).
+int HidCommand(CliSession& session, int key);

@@ -1,5 +1,7 @@
 #include "cli/ConsoleReporter.h"
 
+#include "cli/JsonLines.h"
+
 namespace {
 
 const char* StageName(IspStage stage) {
@@ -32,11 +34,15 @@ void ConsoleReporter::ProcessInfo(const std::string& text) {
 }
 
 void ConsoleReporter::Progress(IspStage stage, uint64_t done, uint64_t total) {
-    if (!bar_ || total == 0) return;
+    if ((!bar_ && json_ == nullptr) || total == 0) return;
     const int percent = static_cast<int>(done >= total ? 100 : done * 100 / total);
     if (percent == lastPercent_ && stage == lastStage_) return;
     lastPercent_ = percent;
     lastStage_ = stage;
+    if (json_ != nullptr) {
+        json_->Progress(StageName(stage), done, total);
+        return;
+    }
     constexpr int kWidth = 40;
     const int filled = percent * kWidth / 100;
     out_ << "\r" << StageName(stage) << "\t[" << std::string(filled, '#')

@@ -8,9 +8,14 @@
 
 #include "isp/IspReporter.h"
 
+class JsonLines;
+
 class ConsoleReporter final : public IspReporter {
 public:
-    ConsoleReporter(std::ostream& out, bool progressBar) : out_(out), bar_(progressBar) {}
+    // With `json`, progress goes out as progress objects (when its percentage changes)
+    // instead of a bar.
+    ConsoleReporter(std::ostream& out, bool progressBar, JsonLines* json = nullptr)
+        : out_(out), bar_(progressBar && json == nullptr), json_(json) {}
     ~ConsoleReporter() override { EndBar(); }
 
     // A status text is printed when it differs from the one before, so the busy-poll
@@ -28,6 +33,7 @@ private:
 
     std::ostream& out_;
     bool bar_;
+    JsonLines* json_;
     bool barShown_ = false;
     int lastPercent_ = -1;
     IspStage lastStage_ = IspStage::Erase;

@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   qt6-base-dev
   libusb-1.0-0-dev umockdev libumockdev-dev libglib2.0-dev
-  libcli11-dev
+  libcli11-dev nlohmann-json3-dev
   binutils time
   xvfb xauth
 )

@@ -107,6 +107,60 @@ TEST_F(DiagCommandsTest, I2cCommandsReachTheSlaveAndItsRegistersLast) {
     EXPECT_EQ(Run({"i2c", "raw-write", "40", "--cmd", "01"}).rc, 1);
 }
 
+// Register writes as "RR=VV" and reads as "RR", in order: the mailbox's conversation.
+std::vector<std::string> Conversation(const std::vector<Request>& requests) {
+    std::vector<std::string> out;
+    char text[16];
+    for (const Request& r : requests) {
+        if (r.bRequest == 0x90) std::snprintf(text, sizeof text, "%02X=%s", r.wIndex, r.data.c_str());
+        else std::snprintf(text, sizeof text, "%02X", r.wIndex);
+        out.push_back(text);
+    }
+    return out;
+}
+
+TEST_F(DiagCommandsTest, ParameterAndInformationCommandsSendWhatTheirPagesSend) {
+    using Lines = std::vector<std::string>;
+    struct Case {
+        std::vector<std::string> args;
+        Lines conversation;
+    } cases[] = {
+        {{"param", "read"}, {"00=00", "91=21", "92=00", "90=10", "90", "93", "94", "95", "96"}},
+        {{"param", "set", "A1000000"},
+         {"00=00", "93=A1", "94=00", "95=00", "96=00", "91=20", "92=00", "90=10", "90", "90=00"}},
+        // The block is read (A1 .. 80 after the set above: the chip reports its EEPROM in
+        // bit 7 of byte 3), only the MCLK bits change (0xA1 -> 0xB1), and it goes back.
+        {{"param", "set", "--mclk", "1024"},
+         {"00=00", "91=21", "92=00", "90=10", "90", "93", "94", "95", "96",
+          "00=00", "93=B1", "94=00", "95=00", "96=80", "91=20", "92=00", "90=10", "90", "90=00"}},
+        {{"param", "pid", "60"},
+         {"00=00", "93=36", "94=30", "95=00", "96=00", "91=0A", "92=00", "90=10", "90", "90=00"}},
+        {{"hid", "play"}, {"00=00", "91=10", "90=30", "90"}},
+        {{"info"}, {"00=00", "A4", "A5", "A6"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"--trace"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolResult run = Run(args);
+        SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+        EXPECT_EQ(run.rc, 0) << run.err;
+        EXPECT_EQ(Conversation(VendorRequests(run.err)), c.conversation);
+    }
+    EXPECT_EQ(state.Value("pid"), "36 30 00 00");
+    const ToolResult info = Run({"info"});
+    EXPECT_EQ(info.out, "USB connected\nPlaying\nInput Format: PCM\nInput Freq:     48KHz\n");
+    const ToolResult read = Run({"param", "read"});
+    EXPECT_NE(read.out.find("option B1 00 00 80\nEEPROM Exist\n"), std::string::npos) << read.out;
+    EXPECT_NE(read.out.find("\nmclk 1024\n"), std::string::npos) << read.out;
+}
+
+TEST_F(DiagCommandsTest, ChipWithoutEepromSaysSo) {
+    state.Write(Bytes(1 << 20, 0xFF), "eeprom-present 0\n");
+    const ToolResult run = Run({"param", "read"});
+    EXPECT_EQ(run.rc, 0) << run.err;
+    EXPECT_NE(run.out.find("\nEEPROM not Available\n"), std::string::npos) << run.out;
+}
+
 TEST_F(DiagCommandsTest, BadValuesAreUsageErrorsNamingTheArgument) {
     struct Case {
         std::vector<std::string> args;
@@ -120,6 +174,11 @@ TEST_F(DiagCommandsTest, BadValuesAreUsageErrorsNamingTheArgument) {
         {{"i2c", "write", "20", "00", "1", "100"}, "BYTE"},
         {{"i2c", "raw-write", "20", "--cmd", "01,,02"}, "--cmd"},
         {{"i2c", "raw-read", "20", "--cmd", "01", "--count", "0"}, "--count"},
+        {{"param", "set", "A1"}, "HEX8"},
+        {{"param", "set", "--i2s-length", "16"}, "--i2s-length"},
+        {{"param", "set"}, "HEX8"},
+        {{"param", "string", "4", "x"}, "N"},
+        {{"hid", "louder"}, "KEY"},
     };
     for (const Case& c : cases) {
         const ToolResult run = Run(c.args);
