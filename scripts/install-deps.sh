@@ -11,6 +11,7 @@ packages=(
   libusb-1.0-0-dev umockdev libumockdev-dev libglib2.0-dev
   libcli11-dev nlohmann-json3-dev
   binutils time
+  xvfb xauth
 )
 
 missing=()

@@ -2,15 +2,10 @@
 
 #include "chip/I2cMaster.h"
 #include "device/QuorvelUsb.h"
-#include "ui/DeviceAction.h"
 #include "ui/Unit1.h"
 
 void TForm1::PageMI2CCtrlActivate() {
     // The chip's I2C master is set up each time the page is shown; the found flag is not
     // consulted and the results are not shown.
-    DeviceAction action;
-    if (!action) return;
-    gDevice.OpenDevice();
-    I2CMasterSetup();
-    gDevice.CloseDevice();
+    WithOpenDevice([] { I2CMasterSetup(); });
 }

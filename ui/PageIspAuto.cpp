@@ -5,7 +5,6 @@
 #include "isp/IspOperations.h"
 #include "isp/IspState.h"
 #include "ui/ConvertError.h"
-#include "ui/DeviceAction.h"
 #include "ui/LabelReporter.h"
 #include "ui/Unit1.h"
 #include "ui/WindowGlobals.h"
@@ -66,23 +65,21 @@ void TForm1::btnUSBISPAutoClick() {
         return;
     }
     // A run that is still unwinding after a Stop holds the device: this click does nothing.
-    DeviceAction action;
-    if (!action) return;
-
-    AutoRunScope running(ui.btnUSBISPAuto);
-    gStopRequest = false;
-    if (ui.chkReadFile->isChecked()) {
-        const std::string boxed = ui.cbxReadISPFile->currentText().toStdString();
-        if (boxed != gProgramFileName) gProgramFileName = boxed;
-        ReadProgramFile();
-    }
-    // Nothing is sent to the device for a program file that did not load: erasing the chip
-    // and programming nothing would leave it without firmware.
-    if (!gProgramFileReady) {
-        if (!ui.chkReadFile->isChecked()) services_.MessageBox("Program File Not Ready !!    ");
-        return;
-    }
-    const AutoOptions options = AutoOptionsFromPage();
-    LabelReporter report = IspReporterForPage();
-    RunAutoSequence(options, report);
+    RunDeviceAction([this] {
+        AutoRunScope running(ui.btnUSBISPAuto);
+        if (ui.chkReadFile->isChecked()) {
+            const std::string boxed = ui.cbxReadISPFile->currentText().toStdString();
+            if (boxed != gProgramFileName) gProgramFileName = boxed;
+            ReadProgramFile();
+        }
+        // Nothing is sent to the device for a program file that did not load: erasing the
+        // chip and programming nothing would leave it without firmware.
+        if (!gProgramFileReady) {
+            if (!ui.chkReadFile->isChecked()) services_.MessageBox("Program File Not Ready !!    ");
+            return;
+        }
+        const AutoOptions options = AutoOptionsFromPage();
+        LabelReporter report = IspReporterForPage();
+        RunAutoSequence(options, report);
+    });
 }

@@ -22,14 +22,12 @@ QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-LabelReporter TForm1::IspReporterForPage() {
-    return LabelReporter(ui.lblUSBProcessInfo, ui.lblUSBISPProcess, ui.lblUSBISPStatusReg,
-                         services_);
-}
-
 bool TForm1::AssignRangeChecked() const { return ui.rbnRange1->isChecked(); }
 
 void TForm1::USBLoadFileBitBtnClick() {
+    // The image is in use while a device action runs: a file chosen now would mix two
+    // images in the flash, and the run would wait on the dialog with the flash writable.
+    if (DeviceAction::Held()) return;
     const auto chosen = services_.OpenFile(OpenBinFileDialog);
     if (!chosen) return;
     gProgramFileName = *chosen;
@@ -55,37 +53,19 @@ void TForm1::ReadProgramFile() {
 
 void TForm1::btnEnterISPClick() {
     if (!gDevice.IsFound()) return;
-    DeviceAction action;
-    if (!action) return;
-    gDevice.OpenDevice();
-    if (gIspMode) {
-        SetIspMode(false);
-        gIspMode = false;
-        ui.btnEnterISP->setText(QStringLiteral("Enter ISP"));
-    } else {
-        WriteRegister(0, 0x0D);
-        WriteRegister(1, 0x03);
-        SetIspMode(true);
-        gIspMode = true;
-        ui.btnEnterISP->setText(QStringLiteral("Exit ISP"));
-    }
-    gDevice.CloseDevice();
-}
-
-bool TForm1::WithOpenDevice(const std::function<void()>& requests) {
-    DeviceAction action;
-    if (!action) return false;
-    gDevice.OpenDevice();
-    requests();
-    gDevice.CloseDevice();
-    return true;
-}
-
-void TForm1::RunIspOperation(const std::function<void(IspReporter&)>& operation) {
-    DeviceAction action;
-    if (!action) return;
-    LabelReporter report = IspReporterForPage();
-    operation(report);
+    WithOpenDevice([this] {
+        if (gIspMode) {
+            SetIspMode(false);
+            gIspMode = false;
+            ui.btnEnterISP->setText(QStringLiteral("Enter ISP"));
+        } else {
+            WriteRegister(0, 0x0D);
+            WriteRegister(1, 0x03);
+            SetIspMode(true);
+            gIspMode = true;
+            ui.btnEnterISP->setText(QStringLiteral("Exit ISP"));
+        }
+    });
 }
 
 void TForm1::btnUSBChipIDClick() {
@@ -113,28 +93,35 @@ void TForm1::lbledtUSBWriteStatusKeyDown(int key) {
 
 void TForm1::btnUSBEraseClick() {
     const EraseMode mode = AssignRangeChecked() ? EraseMode::AssignedSectors : EraseMode::WholeChip;
-    RunIspOperation([mode](IspReporter& report) { EraseFlash(mode, report); });
+    RunIspOperation([mode](LabelReporter& report) { EraseFlash(mode, report); });
 }
 
 void TForm1::btnUSBBlankClick() {
     const bool assign = AssignRangeChecked();
-    RunIspOperation([assign](IspReporter& report) { RunBlankCheck(assign, report); });
+    RunIspOperation([assign](LabelReporter& report) { RunBlankCheck(assign, report); });
 }
 
 void TForm1::btnUSBProgramClick() {
     const bool assign = AssignRangeChecked();
-    RunIspOperation([assign](IspReporter& report) { RunProgram(assign, report); });
+    RunIspOperation([assign](LabelReporter& report) { RunProgram(assign, report); });
 }
 
 void TForm1::btnUSBVerifyClick() {
     const bool assign = AssignRangeChecked();
-    RunIspOperation([assign](IspReporter& report) { RunVerify(assign, report); });
+    RunIspOperation([assign](LabelReporter& report) { RunVerify(assign, report); });
 }
 
 void TForm1::btnReadBackClick() {
-    RunIspOperation([this](IspReporter& report) {
+    RunIspOperation([this](LabelReporter& report) {
         RunReadBack(report);
+        // Stopped because the window is closing: what was read is no copy of the flash,
+        // and no dialog is to hold the close up.
+        if (gStopRequest) {
+            report.ProcessInfo("Stopped");
+            return;
+        }
         // The file is written also after a failed read: bytes never read show as 0x5A.
+        report.Show();
         const auto chosen = services_.SaveFile(SaveBinFIleDialog);
         if (chosen && !SaveReadBackImage(*chosen, 0x20000)) report.ProcessInfo("Read Flash save failed");
     });

@@ -18,11 +18,17 @@ constexpr const char* kRegistryParent = "HKEY_LOCAL_MACHINE\\Software\\Quorvel";
 constexpr const char* kRegistryKey = "HKEY_LOCAL_MACHINE\\Software\\Quorvel\\VARIvor";
 #endif
 
+// $XDG_CONFIG_HOME/Quorvel/VARIvor.conf, or ~/.config/... when the variable is unset,
+// empty or not an absolute path (which the base-directory rules say to ignore).
+QString DefaultIniPath() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base)) base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/Quorvel/VARIvor.conf");
+}
+
 QString IniPath(const SettingsLocation& where) {
     if (!where.iniFile.empty()) return QString::fromStdString(where.iniFile);
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Quorvel"),
-                     QStringLiteral("VARIvor"))
-        .fileName();
+    return DefaultIniPath();
 }
 
 bool UsesRegistry(const SettingsLocation& where) {

@@ -8,10 +8,20 @@
 #include <QTableWidget>
 
 #include "device/QuorvelUsb.h"
+#include "isp/IspState.h"
+#include "ui/DeviceAction.h"
 #include "ui/WindowGlobals.h"
 
-TForm1::TForm1(UiServices& services, SettingsLocation settings, QWidget* parent)
-    : QWidget(parent), Timer1(new QTimer(this)), services_(services), settings_(std::move(settings)) {
+TForm1::TForm1(UiServices& services, SettingsLocation settings, WindowOptions options,
+               QWidget* parent)
+    : QWidget(parent),
+      Timer1(new QTimer(this)),
+      services_(services),
+      settings_(std::move(settings)),
+      options_(options),
+      pump_(services),
+      devicePlatform_(gDevice.Platform(), pump_),
+      devicePlatformInstalled_(gDevice, devicePlatform_) {
     ui.setupUi(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(1000);
@@ -141,17 +151,27 @@ void TForm1::FormCreate() {
     ui.lbledtVID->setText(QStringLiteral("7c3d"));
     ui.lbledtPID->setText(QStringLiteral("6013"));
     // 15. Their checked states still steer the Auto sequence.
-    for (QCheckBox* box : {ui.chkISPMode, ui.chkProtect, ui.chkReadFile, ui.chkErase, ui.chkBlank,
-                           ui.chkProgram, ui.chkVerify})
-        box->hide();
+    for (QCheckBox* box : IspOptionBoxes()) box->hide();
+    if (options_.engineering) ShowEngineeringView();
 }
 
 void TForm1::FormClose() {
+    if (gIspMode) EndIspModeForClose();
     if (gDevice.IsFound()) gDevice.CloseDevice();
     SaveSettings();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (DeviceAction::Held()) {
+        // Closing the handle now would cut the running action off mid-way, before it has
+        // protected the flash and left ISP mode: it is asked to stop instead, and the
+        // window closes when it has ended.
+        closePending_ = true;
+        gStopRequest = true;
+        event->ignore();
+        return;
+    }
+    closePending_ = false;
     // A settings error is shown, and the window still closes: its range edits are hidden,
     // so keeping it open would leave the user no way out.
     RunHandler([this] { FormClose(); });

@@ -10,9 +10,12 @@
 #include <functional>
 
 #include "isp/IspOperations.h"
+#include "ui/InputHandlingPlatform.h"
+#include "ui/InputPump.h"
 #include "ui/LabelReporter.h"
 #include "ui/SettingsStore.h"
 #include "ui/UiServices.h"
+#include "ui/WindowOptions.h"
 #include "ui_Unit1.h"
 
 class QColor;
@@ -28,9 +31,11 @@ class TForm1 : public QWidget {
 
 public:
     // Creates the window; FormCreate runs during creation. `services` and the settings
-    // location are the window's view of the desktop, replaceable for tests.
+    // location are the window's view of the desktop, replaceable for tests. While the
+    // window exists it wraps gDevice's platform, so that the requests of every wait on the
+    // device let it handle input.
     explicit TForm1(UiServices& services, SettingsLocation settings = {},
-                    QWidget* parent = nullptr);
+                    WindowOptions options = {}, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // The form's components, by their names (ui.lbledtVID, ui.MainPageControl, ...).
@@ -46,6 +51,9 @@ public:
     // Start-up, close and the page change.
     void FormCreate();
     void FormClose();
+    // With --engineering: every page and the ISP page's hidden controls, in a window
+    // large enough for them.
+    void ShowEngineeringView();
     void MainPageControlChange();
     // The I2C Access page's step each time it becomes the active page.
     void PageMI2CCtrlActivate();
@@ -100,12 +108,20 @@ private:
     void SetUpControls();
     void SetPanelColour(QWidget* panel, const QColor& colour);
     void ConnectIspPage();
-    // Runs `requests` with the device open, unless another device action holds it.
-    // Returns whether they ran.
+    // The frame of every handler that talks to the device: runs `work` unless another
+    // device action holds the device, with a Stop left over from an earlier run cleared
+    // first; a close that came meanwhile is carried out once the device is free again.
+    // Returns whether `work` ran.
+    bool RunDeviceAction(const std::function<void()>& work);
+    // Closes the window when a close was deferred and no device action runs any more.
+    void CloseIfPending();
+    // Runs `requests` with the device open, in the device-action frame.
     bool WithOpenDevice(const std::function<void()>& requests);
-    // Runs a flash operation that reports to the page's labels, unless another device
-    // action holds the device.
-    void RunIspOperation(const std::function<void(IspReporter&)>& operation);
+    // Runs a flash operation that reports to the page's labels, in the device-action frame.
+    void RunIspOperation(const std::function<void(LabelReporter&)>& operation);
+    // At close, a chip that the Enter ISP button left in ISP mode is protected (when
+    // "Flash Protect" is checked) and taken out of it, as an Auto run would end.
+    void EndIspModeForClose();
     // The flash operations' texts go to the ISP page's three labels.
     LabelReporter IspReporterForPage();
     bool AssignRangeChecked() const;
@@ -116,7 +132,13 @@ private:
 
     UiServices& services_;
     SettingsLocation settings_;
+    WindowOptions options_;
     int margin_ = 0;
+    InputPump pump_;
+    InputHandlingPlatform devicePlatform_;
+    ScopedDevicePlatform devicePlatformInstalled_;
+    // A close came while a device action ran; the window closes when it has ended.
+    bool closePending_ = false;
 };
 
 // The virtual-key code of a key press (Enter and Return both give kVkReturn), 0 for a key

@@ -1,5 +1,5 @@
 // quorvel-isp-tool: the maintenance window. Started with --sim it talks to the simulated
-// chip instead of the USB stack.
+// chip instead of the USB stack; --engineering shows the engineering pages and controls.
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,6 +12,7 @@
 #include "ui/PlatformChoice.h"
 #include "ui/QtUiServices.h"
 #include "ui/Unit1.h"
+#include "ui/WindowOptions.h"
 
 namespace {
 
@@ -34,7 +35,7 @@ int RunWindow(int argc, char** argv) {
     QtUiServices services;
     int result = 0;
     try {
-        TForm1 Form1(services);
+        TForm1 Form1(services, SettingsLocation{}, WindowOptionsFrom(arguments));
         Form1.show();
         result = QApplication::exec();
     } catch (...) {

@@ -240,4 +240,22 @@ TEST(DeviceActionTest, OneActionAtATime) {
     EXPECT_TRUE(next);
 }
 
+TEST_F(DetectionTest, Timer1DrivesDetectionFromTheMessageLoop) {
+    form = std::make_unique<TForm1>(services, Settings());  // Timer1 left running
+    ASSERT_TRUE(form->Timer1->isActive());
+    EXPECT_EQ(form->Timer1->interval(), 1000);
+    // The interval shortened so that the message loop takes the tick at once; the device
+    // sits on the virtual clock, so nothing waits for real.
+    form->Timer1->setInterval(0);
+    for (int i = 0; i < 20 && !gDevice.IsFound(); ++i) QCoreApplication::processEvents();
+    EXPECT_TRUE(gDevice.IsFound());
+    EXPECT_EQ(Message(), "Device 6012 is exist");
+    EXPECT_EQ(PanelColour(), kLime);
+    // The next tick watches the device and sets the interval to a second again.
+    for (int i = 0; i < 20 && form->Timer1->interval() == 0; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(form->Timer1->interval(), 1000);
+    EXPECT_TRUE(gDevice.IsFound());
+    EXPECT_TRUE(form->Timer1->isActive());
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // The saved settings: what a start makes of the stored values, and what a close stores.
 
+#include <QFileInfo>
 #include <QSettings>
 
 #include "WindowFixture.h"
@@ -208,6 +209,61 @@ TEST_F(SettingsTest, LongTextsAreHeldTo255Characters) {
     w.ui.cbxReadISPFile->setEditText(QString::fromStdString(longName));
     CloseWindow();
     EXPECT_EQ(Stored("ISPFileName").toString().size(), 255);
+}
+
+// Sets an environment variable for one test and puts the old value back.
+class ScopedEnv {
+public:
+    // `value` null unsets the variable.
+    ScopedEnv(const char* name, const QByteArray* value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        Set(value);
+    }
+    ~ScopedEnv() { Set(had_ ? &old_ : nullptr); }
+
+private:
+    void Set(const QByteArray* value) const {
+        if (value != nullptr)
+            qputenv(name_, *value);
+        else
+            qunsetenv(name_);
+    }
+
+    const char* name_;
+    bool had_;
+    QByteArray old_;
+};
+
+TEST_F(SettingsTest, TheDefaultPlaceFollowsXdgConfigHome) {
+    const QByteArray home = dir.filePath(QStringLiteral("home")).toUtf8();
+    const QByteArray config = dir.filePath(QStringLiteral("config")).toUtf8();
+    const QByteArray relative("relative/config");
+    struct Case {
+        const QByteArray* xdg;  // null: unset
+        QString expected;
+    };
+    const Case cases[] = {
+        {&config, QString::fromUtf8(config) + "/Quorvel/VARIvor.conf"},
+        {nullptr, QString::fromUtf8(home) + "/.config/Quorvel/VARIvor.conf"},
+        {&relative, QString::fromUtf8(home) + "/.config/Quorvel/VARIvor.conf"},
+    };
+    const ScopedEnv homeEnv("HOME", &home);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected.toStdString());
+        const ScopedEnv xdgEnv("XDG_CONFIG_HOME", c.xdg);
+        EXPECT_EQ(SettingsPlace({}), c.expected.toStdString());
+        // A window with the default place saves there and reads it back at its next start.
+        form = std::make_unique<TForm1>(services);
+        gPid = "60cd";
+        CloseWindow();
+        ASSERT_TRUE(QFileInfo::exists(c.expected));
+        EXPECT_EQ(QSettings(c.expected, QSettings::IniFormat).value("UsbPIDSet").toString(), "60cd");
+        ResetWindowGlobals();
+        form = std::make_unique<TForm1>(services);
+        EXPECT_EQ(gPid, "60cd");
+        form.reset();
+        QFile::remove(c.expected);
+    }
 }
 
 TEST(IspSettingLayout, ComposesAndDecodes) {

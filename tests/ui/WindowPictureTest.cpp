@@ -1,4 +1,5 @@
-// Renders the window as it starts to window.png in the build folder, for a person to look at.
+// Renders the window to PNG files in the build folder, for a person to look at: as it
+// starts (window.png), and with --engineering one picture per page (window-<page>.png).
 
 #include <QImage>
 #include <QPixmap>
@@ -21,6 +22,30 @@ TEST_F(WindowPictureTest, RendersTheStartWindow) {
     // The found panel is lime.
     const QPoint panel = w.ui.pnlUSBExist->mapTo(&w, QPoint(36, 11));
     EXPECT_EQ(saved.pixelColor(panel), QColor(0, 255, 0));
+}
+
+TEST_F(WindowPictureTest, EngineeringViewFitsEveryPage) {
+    form = std::make_unique<TForm1>(services, Settings(), WindowOptions{true});
+    form->Timer1->stop();
+    TForm1& w = *form;
+    w.Timer1Timer();
+    w.show();
+    QTabWidget* pages = w.ui.MainPageControl;
+    for (int i = 0; i < pages->count(); ++i) {
+        QWidget* page = pages->widget(i);
+        SCOPED_TRACE(page->objectName().toStdString());
+        pages->setCurrentIndex(i);
+        const QString path = QStringLiteral(QUORVEL_UI_PICTURE_DIR "/window-%1.png").arg(page->objectName());
+        ASSERT_TRUE(w.grab().save(path));
+        EXPECT_EQ(QImage(path).size(), w.size());
+        // Nothing on the page is cut off by the page's edges or the window's.
+        for (QWidget* control : page->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+            if (control->isHidden()) continue;
+            EXPECT_TRUE(page->rect().contains(control->geometry()))
+                << control->objectName().toStdString() << " reaches past the page";
+        }
+        EXPECT_TRUE(w.rect().contains(QRect(page->mapTo(&w, QPoint(0, 0)), page->size())));
+    }
 }
 
 }  // namespace
