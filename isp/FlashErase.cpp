@@ -56,7 +56,8 @@ bool EraseSectors(IspReporter& report) {
         ++done;
     }
     report.Progress(IspStage::Erase, done, total);
-    return lastWaitOk;
+    // A stop before the last sector leaves the range partly erased: not a success.
+    return lastWaitOk && done == total;
 }
 
 }  // namespace
@@ -76,7 +77,7 @@ bool EraseFlash(EraseMode mode, IspReporter& report) {
     gDevice.OpenDevice();
     const bool ok = mode == EraseMode::WholeChip ? EraseWholeChip(report) : EraseSectors(report);
     gDevice.CloseDevice();
-    if (!ok) {
+    if (!ok && !gStopRequest) {
         report.ProcessInfo("Erase Flash Fail");
         gIspFail = true;
     }

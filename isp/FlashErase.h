@@ -8,8 +8,9 @@ enum class EraseMode { WholeChip, AssignedSectors };
 
 // Opens the device, erases, closes the device. When the last busy wait times out the
 // message is "Erase Flash Fail" and gIspFail is set. A Stop request ends a sector erase
-// before its next sector. Returns whether the last wait ended with the flash idle (an
-// empty range erases nothing and succeeds).
+// before its next sector; the erase then returns false, without that message. Returns
+// whether every sector was erased and the last wait ended with the flash idle (an empty
+// range erases nothing and succeeds).
 bool EraseFlash(EraseMode mode, IspReporter& report);
 
 #include <cstdint>

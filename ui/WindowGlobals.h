@@ -13,10 +13,9 @@ extern const std::string gVersionCaption;
 extern std::string gModifyFileName;  // firmware file of the Gen. Bin File page
 extern std::string gSaveFileName;    // output file of the Gen. Bin File page
 
-extern const std::array<std::string, 2> gConnectText;
-extern const std::array<std::string, 2> gPlayText;
-extern const std::array<std::string, 2> gFormatText;
-extern const std::array<std::string, 32> gRateNames;
+// The Information page's texts (gConnectText, gPlayText, gFormatText, gRateNames) live
+// with the status decoding that the command line shares.
+#include "diag/PlayStatus.h"
 
 // Window flags, 0 at process start.
 extern uint8_t gDetectEnabled;       // the detection cycle runs

@@ -5,6 +5,7 @@
 
 #include "IspFixture.h"
 #include "files/ProgramFile.h"
+#include "isp/FlashErase.h"
 #include "isp/IspOperations.h"
 
 namespace {
@@ -412,6 +413,15 @@ TEST_F(AutoSequenceTest, WedgedDeviceEndsTheRunWithinSeconds) {
         EXPECT_FALSE(result.linkGone);
         EXPECT_LT(clock.NowMicros() - start, 30'000'000u);
     }
+}
+
+TEST_F(AutoSequenceTest, StoppedSectorEraseIsNotASuccess) {
+    SetRange(true, 32, 32);
+    gStopRequest = true;
+    EXPECT_FALSE(EraseFlash(EraseMode::AssignedSectors, report));
+    EXPECT_TRUE(FlashCommands(0x20).empty());
+    EXPECT_FALSE(gIspFail) << "stopped, not failed";
+    EXPECT_EQ(std::count(report.infos.begin(), report.infos.end(), "Erase Flash Fail"), 0);
 }
 
 }  // namespace
