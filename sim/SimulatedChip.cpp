@@ -226,7 +226,8 @@ bool SimulatedChip::ParseFaultLine(const std::string& words, FaultLine& fault) {
                          name == "wedged-after" || name == "refuse-page-data" ||
                          name == "short-read";
     const bool addressed = name == "corrupt-read";
-    const bool plain = name == "never-ready" || name == "stuck-busy" || name == "ignore-writes";
+    const bool plain = name == "never-ready" || name == "stuck-busy" || name == "ignore-writes" ||
+                       name == "always-busy";
     if (plain) return number.empty();
     if (!counted && !addressed) return false;
     if (number.empty() || !std::isxdigit(static_cast<unsigned char>(number[0]))) return false;
@@ -251,6 +252,7 @@ void SimulatedChip::ApplyFault(const FaultLine& fault) {
     else if (fault.name == "corrupt-read") CorruptReadByteAt(static_cast<uint32_t>(n), 0xFF);
     else if (fault.name == "never-ready") SetReadyNeverSet(true);
     else if (fault.name == "stuck-busy") flash_.SetStuckAfterFirstWrite(true);
+    else if (fault.name == "always-busy") flash_.SetStuckBusy(true);
     else if (fault.name == "ignore-writes") flash_.SetIgnoreWrites(true);
 }
 

@@ -44,6 +44,7 @@
 //                              of the chip's clock
 //   fault never-ready          the flash relay never reports ready
 //   fault stuck-busy           the flash stays busy after its first erase or program
+//   fault always-busy          the flash is busy from the start and never finishes
 //   fault corrupt-read ADDR    reads of the flash byte at ADDR (hex) return it inverted
 //   fault refuse-page-data N   the first page-program data request at or after request N
 //                              fails as a stall, leaving the page command open

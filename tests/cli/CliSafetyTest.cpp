@@ -197,4 +197,41 @@ TEST_F(CliSafetyTest, SecondRunOnAStateDirectoryInUseFailsAtOnceAndChangesNothin
     EXPECT_TRUE(std::equal(image.begin(), image.end(), flash.begin())) << "the first run's update stands";
 }
 
+TEST_F(CliSafetyTest, BusyOrProtectedFlashIsNotTouchedAndSaysWhy) {
+    Bytes programmed(1 << 20, 0xFF);
+    std::copy(image.begin(), image.end(), programmed.begin());
+    struct Case {
+        const char* chip;
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        // A busy flash reads 0xFF: a blank check would pass on a programmed chip.
+        {"fault always-busy\n", {"blank", imagePath}, "stays busy"},
+        {"fault always-busy\n", {"read-flash", (work.Path() / "back.bin").string()}, "stays busy"},
+        {"fault always-busy\n", {"erase"}, "stays busy"},
+        // A protected flash ignores erase and program: they would change nothing.
+        {"flash-status 1c\n", {"erase"}, "write-status 00"},
+        {"flash-status 1c\n", {"program", imagePath}, "write-status 00"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + c.args[0]);
+        state.Write(programmed, c.chip);
+        std::vector<std::string> args = {"--sim-state", state.Arg(), "--sim-clock", "virtual"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolResult run = RunTool(kTool, args, work.Path());
+        EXPECT_EQ(run.rc, 1) << run.out;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(state.Flash(), programmed);
+        EXPECT_FALSE(std::filesystem::exists(work.Path() / "back.bin")) << "no file of 0xFF";
+    }
+    // Cleared as the message says, the erase goes ahead.
+    state.Write(programmed, "flash-status 1c\n");
+    EXPECT_EQ(RunTool(kTool, {"--sim-state", state.Arg(), "--sim-clock", "virtual", "write-status", "00"},
+                      work.Path()).rc, 0);
+    EXPECT_EQ(RunTool(kTool, {"--sim-state", state.Arg(), "--sim-clock", "virtual", "erase"},
+                      work.Path()).rc, 0);
+    const Bytes erased = state.Flash();
+    EXPECT_TRUE(std::all_of(erased.begin(), erased.end(), [](uint8_t b) { return b == 0xFF; }));
+}
+
 }  // namespace
