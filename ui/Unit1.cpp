@@ -59,6 +59,8 @@ void TForm1::ConnectHandlers() {
         connect(button, &QRadioButton::clicked, this,
                 [this] { RunHandler([this] { rbnRangeClick(); }); });
     ConnectIspPage();
+    // Register and I2C Access pages.
+    ConnectGridPages();
 }
 
 void TForm1::ConnectIspPage() {

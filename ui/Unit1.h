@@ -20,6 +20,7 @@
 
 class QColor;
 class QKeyEvent;
+class GridPage;
 
 // Virtual-key codes the handlers look at.
 inline constexpr int kVkReturn = 0x0D;
@@ -90,6 +91,17 @@ public:
     // Parameter page.
     void ShowSysPara();
 
+    // Register and I2C Access pages (PageRegister.cpp, PageI2cGrid.cpp).
+    void btnReadAllClick();
+    void RegStringGridSelectCell(int column, int row);
+    void RegStringGridKeyDown(int key);
+    void chkBit0MouseUp();
+    void edtMI2CAddrKeyDown(int key);
+    void btnReadMI2CClick();
+    void StringGridMIICSelectCell(int column, int row);
+    void StringGridMIICKeyDown(int key);
+    void chkMI2CBitMouseUp();
+
     // Runs `handler` as the window's message loop runs an event handler: a conversion error
     // (or any other error) it raises is shown with the standard error display and the
     // window stays open.
@@ -129,6 +141,11 @@ private:
     AutoOptions AutoOptionsFromPage() const;
     // chkISPMode, chkProtect, chkReadFile, chkErase, chkBlank, chkProgram, chkVerify.
     std::array<QCheckBox*, 7> IspOptionBoxes() const;
+    // Register and I2C Access pages: their controls' events, and the steps the two share
+    // on each page's controls.
+    void ConnectGridPages();
+    GridPage RegisterGridPage();
+    GridPage I2cGridPage();
 
     UiServices& services_;
     SettingsLocation settings_;

@@ -67,7 +67,7 @@ TEST_F(StartupTest, LabelsBothGridsAndShowsTheOptionBlock) {
         EXPECT_EQ(grid->item(1, 0)->text(), "00");
         EXPECT_EQ(grid->item(2, 0)->text(), "10");
         EXPECT_EQ(grid->item(16, 0)->text(), "F0");
-        EXPECT_EQ(grid->item(5, 5), nullptr);
+        EXPECT_EQ(grid->item(5, 5)->text(), "") << "the cells are empty until something is read";
     }
 
     // A1 00 00 00: no EEPROM, I2S 32 bit, S/PDIF 24 bit, no swaps, MCLK 512 Fs, Standard,

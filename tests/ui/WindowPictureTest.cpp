@@ -8,7 +8,24 @@
 
 namespace {
 
-class WindowPictureTest : public WindowFixture {};
+class WindowPictureTest : public WindowFixture {
+protected:
+    // The Register and I2C Access pages show values read from the chip and one selected
+    // register.
+    void ShowReadValues(TForm1& w, QWidget* page) {
+        if (page == w.ui.TabSheet1) {
+            for (int r = 1; r < 256; ++r) sim->SetRegister(0, static_cast<uint8_t>(r), static_cast<uint8_t>(r * 7));
+            w.ui.btnReadAll->click();
+            w.ui.RegStringGrid1->setCurrentCell(3, 11);  // register 0x2A
+            EXPECT_EQ(w.ui.lblRegData->text(), "= 0x26");
+        } else if (page == w.ui.PageMI2CCtrl) {
+            for (int r = 0; r < 256; ++r) sim->SetI2cSlaveRegister(0x20, static_cast<uint8_t>(r), static_cast<uint8_t>(0xFF - r));
+            w.ui.btnReadMI2C->click();
+            w.ui.StringGridMIIC->setCurrentCell(1, 6);  // register 0x05
+            EXPECT_EQ(w.ui.lblMI2CRegData->text(), "= 0xFA");
+        }
+    }
+};
 
 TEST_F(WindowPictureTest, RendersTheStartWindow) {
     TForm1& w = StartWindow();
@@ -35,6 +52,7 @@ TEST_F(WindowPictureTest, EngineeringViewFitsEveryPage) {
         QWidget* page = pages->widget(i);
         SCOPED_TRACE(page->objectName().toStdString());
         pages->setCurrentIndex(i);
+        ShowReadValues(w, page);
         const QString path = QStringLiteral(QUORVEL_UI_PICTURE_DIR "/window-%1.png").arg(page->objectName());
         ASSERT_TRUE(w.grab().save(path));
         EXPECT_EQ(QImage(path).size(), w.size());
