@@ -59,6 +59,10 @@ void TForm1::ConnectHandlers() {
         connect(button, &QRadioButton::clicked, this,
                 [this] { RunHandler([this] { rbnRangeClick(); }); });
     ConnectIspPage();
+    // Parameter, Information and Gen. Bin File pages.
+    ConnectParameterPage();
+    ConnectInformationPage();
+    ConnectGenBinPage();
 }
 
 void TForm1::ConnectIspPage() {
