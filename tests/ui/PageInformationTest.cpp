@@ -5,6 +5,7 @@
 
 #include "IspPageFixture.h"
 #include "diag/ByteImages.h"
+#include "ui/DeviceAction.h"
 
 namespace {
 
@@ -167,6 +168,32 @@ TEST_F(PageInformationTest, ReadFillsItsDataEditsOnlyWhenTheSlaveAnswers) {
     Dat(0)->setText(QStringLiteral("55"));
     w.ui.btnReadSpecI2C->click();
     EXPECT_EQ(Dat(0)->text().toStdString(), "55");
+}
+
+TEST_F(PageInformationTest, DeviceHandlersWaitForTheRunningAction) {
+    // Another action holds the device (as a long run that lets input through would): the
+    // handlers that talk to the chip do nothing, the others still work.
+    TForm1& w = *form;
+    sim->SetAudioStatus(0x04, 0x00, 0x00);
+    {
+        const DeviceAction running;
+        w.ui.btnUpdateStatus->click();
+        w.ui.btnHID2->click();
+        w.ui.btnWriteSpecI2C->click();
+        w.ui.btnReadSpecI2C->click();
+        w.ui.btnSetPara->click();
+        w.ui.btnReadPara->click();
+        PressKey(w.ui.lbledSysStr1, Qt::Key_Return);
+        SetAddress("6c");
+    }
+    EXPECT_TRUE(sim->Log().empty());
+    EXPECT_EQ(Label(w.ui.lblConnect), "USB connected") << "the design-time caption stays";
+    EXPECT_EQ(gI2CSlaveAddress, 0x6C);
+    EXPECT_TRUE(services.messages.empty());
+    sim->SetAudioStatus(0x04, 0x00, 0x01);
+    w.ui.btnUpdateStatus->click();
+    EXPECT_EQ(Label(w.ui.lblMute), "Playing");
+    EXPECT_EQ(sim->HidKeys().size(), 0u);
 }
 
 TEST_F(PageInformationTest, TransfersNeedAFoundDevice) {
