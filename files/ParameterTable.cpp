@@ -40,13 +40,15 @@ TableWrite Failed(TableWriteError error, std::string message) {
 
 }  // namespace
 
-bool LoadModifyImage(const std::string& name) {
+bool LoadModifyImage(const std::string& name) { return LoadModifyImageFile(name).ok; }
+
+ProgramFileLoad LoadModifyImageFile(const std::string& name) {
     gTableFound = false;
-    const ProgramFileLoad load = ReadImageFile(name);
-    if (!load.ok) return false;
+    ProgramFileLoad load = ReadImageFile(name);
+    if (!load.ok) return load;
     std::memcpy(gModifyImage, gFlashImage, gImageLength);
     gModifyLength = gImageLength;
-    return true;
+    return load;
 }
 
 bool FindParameterTable() {

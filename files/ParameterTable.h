@@ -15,6 +15,7 @@
 #include <string>
 
 #include "files/FlashImage.h"
+#include "files/ProgramFileLoad.h"
 
 inline constexpr char kTableSignature[] = "DEVIR_Odave01";
 inline constexpr uint32_t kSignatureMatchLength = 10;
@@ -42,6 +43,9 @@ extern bool gTableFound;
 // are replaced too (gProgramFileReady is not touched). Returns whether it loaded; a file
 // that is rejected leaves the working copy and its length as they were.
 bool LoadModifyImage(const std::string& name);
+// The same, with the reader's result: on failure its message names the file and the reason,
+// for the window's message box.
+ProgramFileLoad LoadModifyImageFile(const std::string& name);
 
 // Searches the working copy for the table; sets gTableOffset and gTableFound. Only a
 // position where the whole table lies within gModifyLength counts: a table cut off by the

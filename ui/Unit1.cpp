@@ -61,6 +61,10 @@ void TForm1::ConnectHandlers() {
     ConnectIspPage();
     // Register and I2C Access pages.
     ConnectGridPages();
+    // Parameter, Information and Gen. Bin File pages.
+    ConnectParameterPage();
+    ConnectInformationPage();
+    ConnectGenBinPage();
 }
 
 void TForm1::ConnectIspPage() {

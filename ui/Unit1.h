@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "isp/IspOperations.h"
+#include "diag/PlayStatus.h"
 #include "ui/InputHandlingPlatform.h"
 #include "ui/InputPump.h"
 #include "ui/LabelReporter.h"
@@ -88,8 +89,42 @@ public:
     void lbledISPStartKeyDown(int key);
     void btnUSBISPAutoClick();
 
-    // Parameter page.
+    // Parameter, Information and Gen. Bin File pages.
     void ShowSysPara();
+    void btnReadParaClick();
+    void btnSetParaClick();
+    void lbledSysVIDPIDKeyDown(QLineEdit* sender, int key);
+    void lbledSysStrKeyDown(QLineEdit* sender, int key);
+    void rbnI2SlenClick();
+    void rbnSPDIFlenClick();
+    void chkI2SLRSwapClick();
+    void chkDSDLRSwapClick();
+    void rbnMCLKOutFreqClick(QObject* sender);
+    void rbnI2SFormatClick();
+    void rbnDSDOutClick();
+    void chkMCLKOutOffClick();
+    void chkI2SOutOffClick();
+    void chkSPDIFOutOffClick();
+    void btnUpdateStatusClick();
+    void btnHIDClick(QObject* sender);
+    void srblen0Change();
+    void srblen1Change();
+    void edtMI2CAddr1KeyDown(int key);
+    void btnWriteSpecI2CClick();
+    void btnReadSpecI2CClick();
+    void CurrentFileBitBtnClick();
+    // Loads `name` into the working copy; a refused file is reported and changes nothing.
+    bool ReadModifyFile(const std::string& name);
+    void btnCheckClick();
+    void btnSaveBitBinClick();
+    void btnSaveBinClick();
+    void ConnectParameterPage();
+    void ConnectInformationPage();
+    void ConnectGenBinPage();
+    // edtI2Ccmd<i> or edtI2Cdat<i>, by name.
+    QLineEdit* SpecI2cEdit(const char* prefix, int i) const;
+    // The status registers as last read; a read that fails keeps the value held.
+    StatusRegisters heldStatus;
 
     // Register and I2C Access pages (PageRegister.cpp, PageI2cGrid.cpp).
     void btnReadAllClick();

@@ -158,7 +158,10 @@ TEST_F(ParameterTableTest, RefusedLoadKeepsTheWorkingCopyAndBlocksTheSave) {
                                    dir.Write("bad.hex", std::string(":00000001FE\n"))};
     for (const std::string& name : refused) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(LoadModifyImage(name));
+        const ProgramFileLoad load = LoadModifyImageFile(name);
+        EXPECT_FALSE(load.ok);
+        EXPECT_NE(load.message.find(std::filesystem::path(name).filename().string()), std::string::npos)
+            << load.message;
         EXPECT_EQ(gModifyLength, 1000u);
         EXPECT_EQ(0, std::memcmp(gModifyImage, copy.data(), kFlashImageSize));
         EXPECT_EQ(gImageLength, 1000u);

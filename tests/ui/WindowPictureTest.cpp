@@ -1,7 +1,10 @@
 // Renders the window to PNG files in the build folder, for a person to look at: as it
 // starts (window.png), and with --engineering one picture per page (window-<page>.png).
 
+#include <QFile>
 #include <QImage>
+#include <cstring>
+#include <vector>
 #include <QPixmap>
 
 #include "WindowFixture.h"
@@ -46,6 +49,25 @@ TEST_F(WindowPictureTest, EngineeringViewFitsEveryPage) {
     form->Timer1->stop();
     TForm1& w = *form;
     w.Timer1Timer();
+    // The Parameter, Information and Gen. Bin File pages show what they read.
+    sim->Eeprom().option = {0x5C, 0x80, 0x12, 0x80};
+    w.ui.btnReadPara->click();
+    sim->SetAudioStatus(0x05, 0x00, 0x01);
+    w.ui.btnUpdateStatus->click();
+    std::vector<char> image(0x2000, '\x5A');
+    std::memcpy(image.data() + 0x100, "DEVIR_Odave01", 13);
+    const QString firmware = dir.filePath(QStringLiteral("fw.bin"));
+    QFile file(firmware);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(image.data(), qint64(image.size()));
+    file.close();
+    services.openAnswers.push_back(firmware.toStdString());
+    w.ui.CurrentFileBitBtn->click();
+    services.saveAnswers.push_back(dir.filePath(QStringLiteral("new.bin")).toStdString());
+    w.ui.btnSaveBitBin->click();
+    w.ui.btnSaveBin->click();
+    ASSERT_EQ(w.ui.lblStatusReport->text().toStdString(), "Load file ready");
+    ASSERT_EQ(w.ui.lblCurrentFreq1->text().toStdString(), "  192KHz");
     w.show();
     QTabWidget* pages = w.ui.MainPageControl;
     for (int i = 0; i < pages->count(); ++i) {
