@@ -49,6 +49,12 @@ bool SysParaTransfer(uint8_t command, uint8_t item, uint8_t index, uint8_t lengt
     if (!toHost) {
         for (int i = 0; i < length; ++i) dataOk = WriteRegister(kRegData + i, data[i]) && dataOk;
     }
+    if (!dataOk) {
+        // Without all its data the command is not given: the chip would store the bytes
+        // the registers held before.
+        gDevice.CloseDevice();
+        return false;
+    }
     WriteRegister(kRegArgument, item);
     WriteRegister(kRegIndex, index);
     // A command that never reached the chip cannot complete, whatever 0x90 still shows

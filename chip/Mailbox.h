@@ -21,8 +21,9 @@ inline constexpr int kSysParaMaxLength = 8;
 
 // One mailbox transfer of `length` (0..8) bytes; item bit 0 set reads into `data`, clear
 // writes from it. The data registers are read also when the completion code never came
-// (a byte whose read fails stays as it was). True only when the command completed and
-// every data register was written or read. A longer length is refused (false, nothing
+// (a byte whose read fails stays as it was). A write whose data registers could not all
+// be written stops before the command, so no stale byte is stored. True only when the
+// command completed and every data register was written or read. A longer length is refused (false, nothing
 // sent).
 bool SysParaTransfer(uint8_t command, uint8_t item, uint8_t index, uint8_t length, uint8_t* data);
 

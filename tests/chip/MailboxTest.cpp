@@ -96,13 +96,17 @@ TEST_F(Mailbox, FailedCommandWriteIsNotCompletion) {
 }
 
 TEST_F(Mailbox, FailedDataRegisterFailsTheTransfer) {
-    // One data register of a write is refused: the chip would store a stale byte there.
+    // One data register of a write is refused: the command is not given, so the chip
+    // stores nothing (it would have taken the byte the register held before).
     sim->FailRequestsMatching(
         [](const SimRequest& r) { return r.setup.bRequest == 0x90 && r.setup.wIndex == 0x95; }, 1);
     const uint8_t block[4] = {0x5C, 0x80, 0x12, 0x80};
+    const auto before = sim->Eeprom().option;
     EXPECT_FALSE(SetSysPara(block));
-    EXPECT_EQ(sim->Eeprom().option[2], 0x00) << "the byte the register held before went in";
+    EXPECT_EQ(sim->Eeprom().option, before);
+    for (const auto& [reg, value] : RegisterWrites()) EXPECT_NE(reg, 0x90) << "no command";
     EXPECT_TRUE(SetSysPara(block));
+    EXPECT_EQ(sim->Eeprom().option, (std::array<uint8_t, 4>{0x5C, 0x80, 0x12, 0x80}));
     // One data register of a read is refused: that byte of the caller's block is not read.
     sim->FailRequestsMatching(
         [](const SimRequest& r) { return r.setup.bRequest == 0x91 && r.setup.wIndex == 0x94; }, 1);

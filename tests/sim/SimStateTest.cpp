@@ -23,8 +23,10 @@ namespace {
 class SimState : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The process id keeps two runs of the suite on one machine apart.
         dir = fs::temp_directory_path() /
-              ("quorvel-simstate-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("quorvel-simstate-" + std::to_string(::getpid()) + "-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
     }
     void TearDown() override { fs::remove_all(dir); }
