@@ -35,27 +35,25 @@ int ReadRegisters(CliSession& session, ByteTarget target, uint8_t first, unsigne
     int rc = kExitOk;
     for (unsigned i = 0; i < count; ++i) {
         const auto reg = static_cast<uint8_t>(first + i);
-        const uint8_t* image = target == ByteTarget::ChipRegisters ? gRegisterImage.data() : gI2CImage.data();
         if (!ReadOneRegister(target, reg)) {
             session.err << "quorvel-isp: cannot read " << what << " register " << TwoHex(reg) << "\n";
             rc = kExitFailed;
             continue;
         }
-        PrintRegister(session, reg, image[reg]);
+        PrintRegister(session, reg, ImageOf(target)[reg]);
     }
     return rc;
 }
 
 int WriteRegisters(CliSession& session, ByteTarget target, uint8_t first,
                    const std::vector<uint8_t>& values, const std::string& what) {
-    const uint8_t* image = target == ByteTarget::ChipRegisters ? gRegisterImage.data() : gI2CImage.data();
     for (size_t i = 0; i < values.size(); ++i) {
         const auto reg = static_cast<uint8_t>(first + i);
         if (!WriteAndReadBack(target, reg, values[i], kKeySettleMs)) {
             session.err << "quorvel-isp: cannot write " << what << " register " << TwoHex(reg) << "\n";
             return kExitFailed;
         }
-        PrintRegister(session, reg, image[reg]);  // what the register holds after the write
+        PrintRegister(session, reg, ImageOf(target)[reg]);  // what it holds after the write
     }
     return kExitOk;
 }

@@ -31,7 +31,7 @@ bool LoadFile(CliSession& session, const std::string& file) {
     return true;
 }
 
-// Tells what became of the device when its link was lost during `since`.
+// Tells what became of the device when its link was lost during the watch's lifetime.
 class LinkWatch {
 public:
     LinkWatch() : before_(gDevice.LinkLosses()) {}
@@ -223,15 +223,14 @@ int AutoCommand(CliSession& session, const std::string& file, const FlashCommand
     options.sizeKb = flash.sizeKb;
 
     ConsoleReporter report(session.out, flash.progressBar, session.Json());
+    const LinkWatch watch;
     const AutoResult result = RunAutoSequence(options, report);
     for (const std::string& step : result.failedSteps)
         session.err << "quorvel-isp: step '" << step << "' failed\n";
     session.Data()["failed_steps"] = result.failedSteps;
     session.Data()["stopped"] = result.stopped;
     session.Data()["link_lost"] = result.linkLost;
-    if (result.linkLost)
-        session.err << "quorvel-isp: lost the device at " << gDevice.DevicePath()
-                    << (result.linkGone ? ": it went away\n" : ": it stopped answering\n");
+    watch.Report(session);
     return result.success ? kExitOk : kExitFailed;
 }
 

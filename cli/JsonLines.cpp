@@ -5,10 +5,9 @@ class JsonLines::LineBuffer final : public std::streambuf {
 public:
     explicit LineBuffer(JsonLines& owner) : owner_(owner) {}
     ~LineBuffer() override { Flush(); }
+    // Hands over a line still without its newline.
     void Flush() {
-        if (line_.empty()) return;
-        owner_.Emit({{"type", "message"}, {"text", line_}});
-        line_.clear();
+        if (!line_.empty()) EmitLine();
     }
 
 protected:
@@ -16,8 +15,7 @@ protected:
         if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
         const char ch = traits_type::to_char_type(c);
         if (ch == '\n') {
-            owner_.Emit({{"type", "message"}, {"text", line_}});
-            line_.clear();
+            EmitLine();
         } else {
             line_ += ch;
         }
@@ -25,6 +23,11 @@ protected:
     }
 
 private:
+    void EmitLine() {
+        owner_.Emit({{"type", "message"}, {"text", line_}});
+        line_.clear();
+    }
+
     JsonLines& owner_;
     std::string line_;
 };

@@ -17,11 +17,11 @@ void ResetByteImages() {
     gI2CSlaveAddress = 0x20;
 }
 
-namespace {
-
 std::array<uint8_t, 256>& ImageOf(ByteTarget target) {
     return target == ByteTarget::ChipRegisters ? gRegisterImage : gI2CImage;
 }
+
+namespace {
 
 // One read into the image; the byte is taken only from a read that succeeded.
 bool ReadInto(ByteTarget target, uint8_t reg) {

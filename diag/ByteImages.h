@@ -22,6 +22,8 @@ void ResetByteImages();
 
 // Which of the two images an operation works on.
 enum class ByteTarget { ChipRegisters, I2cSlave };
+// gRegisterImage or gI2CImage.
+std::array<uint8_t, 256>& ImageOf(ByteTarget target);
 
 // A walk's hooks: `goOn` is asked before each register (false ends the walk), `read` is
 // told after each register whether its read succeeded (the image then holds its value,

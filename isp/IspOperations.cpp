@@ -12,23 +12,30 @@
 
 namespace {
 
-using Worker = bool (*)(uint32_t, uint32_t, IspReporter&);
+// A range worker and the addresses it works on: programming covers start up to end, a
+// check the addresses up to checkEnd (the end it is given is inclusive).
+struct RangeJob {
+    bool (*worker)(uint32_t start, uint32_t end, IspReporter& report);
+    bool checksBytes;
+};
+constexpr RangeJob kBlankJob{BlankCheckRange, true};
+constexpr RangeJob kProgramJob{ProgramRange, false};
+constexpr RangeJob kVerifyJob{VerifyRange, true};
 
-// Runs a worker on its addresses: the program range, or the addresses a check looks at
-// (none at all only when the byte one past an empty image lies outside the flash or the
-// range: then there is nothing to check).
-bool RunWorker(Worker worker, const WorkRange& range, IspReporter& report) {
-    if (worker == ProgramRange) return worker(range.start, range.end, report);
+// Runs a job on its addresses. A check has none at all only when the byte one past an
+// empty image lies outside the flash or the range: then there is nothing to check.
+bool RunJob(const RangeJob& job, const WorkRange& range, IspReporter& report) {
+    if (!job.checksBytes) return job.worker(range.start, range.end, report);
     if (range.checkEnd <= range.start) return true;
-    return worker(range.start, static_cast<uint32_t>(range.checkEnd - 1), report);
+    return job.worker(range.start, static_cast<uint32_t>(range.checkEnd - 1), report);
 }
 
 bool RunWorkerFrame(bool assignRange, const char* startText, const char* successText,
-                    Worker worker, IspReporter& report) {
+                    const RangeJob& job, IspReporter& report) {
     report.ProcessInfo(startText);
     const WorkRange range = CurrentWorkRange(assignRange);
     gDevice.OpenDevice();
-    const bool ok = RunWorker(worker, range, report);
+    const bool ok = RunJob(job, range, report);
     if (ok) report.ProcessInfo(successText);
     gDevice.CloseDevice();
     return ok;
@@ -61,17 +68,17 @@ void SetRange(bool assignRange, uint32_t startKb, uint32_t sizeKb) {
 uint16_t PageSizeFor(const uint8_t id[3]) { return id[0] == 0xC2 && id[1] == 0x22 ? 32 : 256; }
 
 bool RunBlankCheck(bool assignRange, IspReporter& report) {
-    return RunWorkerFrame(assignRange, "Start Blanking Check", "Blanking Success", BlankCheckRange,
+    return RunWorkerFrame(assignRange, "Start Blanking Check", "Blanking Success", kBlankJob,
                           report);
 }
 
 bool RunProgram(bool assignRange, IspReporter& report) {
-    return RunWorkerFrame(assignRange, "Start Programming...", "Programming Success", ProgramRange,
+    return RunWorkerFrame(assignRange, "Start Programming...", "Programming Success", kProgramJob,
                           report);
 }
 
 bool RunVerify(bool assignRange, IspReporter& report) {
-    return RunWorkerFrame(assignRange, "Start Verifying Check", "Verifying Success", VerifyRange,
+    return RunWorkerFrame(assignRange, "Start Verifying Check", "Verifying Success", kVerifyJob,
                           report);
 }
 
@@ -108,10 +115,11 @@ struct StepLog {
 
 // One of the three range steps: skipped after a failure or a stop; a failure sets gIspFail.
 void RunRangeStep(bool enabled, const char* step, const char* startText, const char* successText,
-                  Worker worker, const WorkRange& range, IspReporter& report, StepLog& log) {
+                  const RangeJob& job, const WorkRange& range, IspReporter& report,
+                  StepLog& log) {
     if (!enabled || gIspFail || gStopRequest) return;
     report.ProcessInfo(startText);
-    const bool ok = RunWorker(worker, range, report);
+    const bool ok = RunJob(job, range, report);
     if (gStopRequest) return;  // stopped, not failed
     gIspFail = !ok;
     if (ok) {
@@ -203,11 +211,11 @@ AutoResult RunAutoSequence(const AutoOptions& options, IspReporter& report) {
 
     if (!gDevice.HasHandle()) gDevice.OpenDevice();
     RunRangeStep(options.blank, "blank", "Start Blanking Check", "Blanking Success",
-                 BlankCheckRange, range, report, log);
+                 kBlankJob, range, report, log);
     RunRangeStep(options.program, "program", "Start Programming", "Programming Success",
-                 ProgramRange, range, report, log);
+                 kProgramJob, range, report, log);
     RunRangeStep(options.verify, "verify", "Start Verifying Check", "Verifying Success",
-                 VerifyRange, range, report, log);
+                 kVerifyJob, range, report, log);
 
     CleanUp(options, report, log);
     log.result.linkLost = gDevice.LinkLosses() != lossesBefore;

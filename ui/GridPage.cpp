@@ -36,9 +36,7 @@ int GridPage::ReadingFlag(const QPushButton* button) { return button->property(k
 
 void GridPage::SetReadingFlag(int flag) { controls_.readButton->setProperty(kTag, flag); }
 
-std::array<uint8_t, 256>& GridPage::Image() const {
-    return kind_.target == ByteTarget::ChipRegisters ? gRegisterImage : gI2CImage;
-}
+std::array<uint8_t, 256>& GridPage::Image() const { return ImageOf(kind_.target); }
 
 void GridPage::ShowBits(uint8_t value) {
     const std::array<bool, 8> bits = BitsOf(value);
