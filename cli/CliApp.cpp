@@ -85,6 +85,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     CLI::App app{"Updates and inspects the firmware of a Quorvel USB audio bridge chip.",
                  "quorvel-isp"};
     app.require_subcommand(1);
+    // The same command line on every system: on Windows CLI11 would otherwise take an
+    // argument that starts with "/" (a file name such as /data/app.hex) for an option.
+    app.allow_windows_style_options(false);
     app.footer(kFooter);
     GlobalOptions global;
     app.add_flag("--sim", global.sim, "use the embedded simulated chip (fresh, blank flash)");

@@ -1,6 +1,7 @@
 #pragma once
 // The platform's own USB stack, for the window and the command-line tool: libusb on
-// Linux (device/linux/), elsewhere a platform with no devices. Link quorvel_system_platform
+// Linux (device/linux/), the drivers through SetupAPI on Windows (device/windows/),
+// elsewhere a platform with no devices. Link quorvel_system_platform
 // to get the implementation for the system being built.
 
 #include <memory>

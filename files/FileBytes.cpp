@@ -1,6 +1,5 @@
 #include "files/FileBytes.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <system_error>
 
 #include "files/FileDescriptor.h"
+#include "files/SystemIo.h"
 
 namespace {
 
@@ -20,10 +20,18 @@ FileBytes ReadFileBytes(const std::string& name, size_t limit, BeyondLimit beyon
     FileBytes result;
     // Opened without blocking, so a FIFO with no writer cannot hang the open; it is then
     // refused along with every other file that is not a regular one.
-    FileDescriptor fd(::open(name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor fd(OpenForReadingNoWait(name));
     if (fd.get() < 0) {
+        const int why = errno;
+        // Some systems (Windows) refuse to open a folder at all; it is still a name that
+        // exists and is not a regular file, and is reported as such.
+        struct stat info {};
+        if (::stat(name.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            result.status = FileBytes::NotRegular;
+            return result;
+        }
         result.status = FileBytes::CannotOpen;
-        result.systemReason = SystemText(errno);
+        result.systemReason = SystemText(why);
         return result;
     }
     struct stat info {};
@@ -36,8 +44,7 @@ FileBytes ReadFileBytes(const std::string& name, size_t limit, BeyondLimit beyon
         result.status = FileBytes::NotRegular;
         return result;
     }
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    RestoreBlockingReads(fd.get());
 
     // Sized once from the file's length; the loop still reads to the real end (or one
     // byte past the limit, to tell a longer file), so a file that grows or shrinks

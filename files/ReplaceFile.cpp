@@ -1,6 +1,5 @@
 #include "files/ReplaceFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <system_error>
 
 #include "files/FileDescriptor.h"
+#include "files/SystemIo.h"
 
 namespace fs = std::filesystem;
 
@@ -39,7 +39,7 @@ int CreateTemporaryNextTo(const fs::path& target, fs::path& temporary) {
     for (int attempt = 0; attempt < 16; ++attempt) {
         temporary = target;
         temporary += ".tmp-" + std::to_string(random() % 1000000000u);
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = CreateNewFile(temporary.string());
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -56,7 +56,7 @@ fs::path FinalTarget(const fs::path& name) {
 }
 
 bool WriteInPlace(const fs::path& target, const uint8_t* data, size_t size, std::string& error) {
-    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    FileDescriptor fd(OpenForWritingInPlace(target.string()));
     if (fd.get() < 0) {
         error = "cannot open \"" + target.string() + "\" (" + SystemText(errno) + ")";
         return false;
@@ -73,18 +73,17 @@ bool WriteInPlace(const fs::path& target, const uint8_t* data, size_t size, std:
 bool SyncFolderOf(const std::string& name) {
     fs::path folder = fs::path(name).parent_path();
     if (folder.empty()) folder = ".";
-    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd.get() >= 0 && ::fsync(fd.get()) == 0;
+    return SyncFolder(folder.string());
 }
 
 bool WriteFileSynced(const std::string& name, const uint8_t* data, size_t size,
                      std::string& error) {
-    FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    FileDescriptor fd(CreateOrTruncateFile(name));
     if (fd.get() < 0) {
         error = "cannot create \"" + name + "\" (" + SystemText(errno) + ")";
         return false;
     }
-    if (!WriteAll(fd.get(), data, size) || ::fsync(fd.get()) != 0 || !fd.Close()) {
+    if (!WriteAll(fd.get(), data, size) || !SyncDescriptor(fd.get()) || !fd.Close()) {
         error = "cannot write \"" + name + "\" (" + SystemText(errno) + ")";
         return false;
     }
@@ -92,7 +91,7 @@ bool WriteFileSynced(const std::string& name, const uint8_t* data, size_t size,
 }
 
 bool RenameSynced(const std::string& from, const std::string& to, std::string& error) {
-    if (::rename(from.c_str(), to.c_str()) != 0) {
+    if (!RenameReplacing(from, to)) {
         error = "cannot rename \"" + from + "\" to \"" + to + "\" (" + SystemText(errno) + ")";
         return false;
     }
@@ -111,7 +110,7 @@ bool WriteFileReplacing(const std::string& name, const uint8_t* data, size_t siz
     }
     const fs::path target = FinalTarget(name);
     struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
+    const bool exists = ::stat(target.string().c_str(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode)) {
         error = "\"" + name + "\" is a folder";
         return false;
@@ -125,18 +124,18 @@ bool WriteFileReplacing(const std::string& name, const uint8_t* data, size_t siz
         return false;
     }
     bool written = WriteAll(fd.get(), data, size);
-    if (written && exists) written = ::fchmod(fd.get(), old.st_mode & 07777) == 0;
-    if (written) written = ::fsync(fd.get()) == 0;
+    if (written && exists) written = CopyPermissionBits(fd.get(), old.st_mode);
+    if (written) written = SyncDescriptor(fd.get());
     const int writeError = errno;
     if (!fd.Close() && written) written = false;
     if (!written) {
-        ::unlink(temporary.c_str());
+        ::unlink(temporary.string().c_str());
         error = "cannot write \"" + name + "\" (" + SystemText(writeError != 0 ? writeError : EIO) + ")";
         return false;
     }
-    if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (!RenameReplacing(temporary.string(), target.string())) {
         const int renameError = errno;
-        ::unlink(temporary.c_str());
+        ::unlink(temporary.string().c_str());
         error = "cannot replace \"" + name + "\" (" + SystemText(renameError) + ")";
         return false;
     }

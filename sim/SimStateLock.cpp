@@ -9,7 +9,7 @@
 #include <system_error>
 
 SimStateLock::~SimStateLock() {
-    if (fd_ >= 0) ::close(fd_);
+    if (held_ >= 0) ::close(static_cast<int>(held_));
 }
 
 bool SimStateLock::Acquire(const std::string& dir, std::string& error) {
@@ -33,6 +33,6 @@ bool SimStateLock::Acquire(const std::string& dir, std::string& error) {
                                          std::generic_category().message(why) + ")";
         return false;
     }
-    fd_ = fd;
+    held_ = fd;
     return true;
 }

@@ -1,9 +1,11 @@
 #pragma once
 // An exclusive lock on a simulator state directory for the whole run of one process, so
 // that two runs on the same directory cannot both load the old state and one of their
-// updates be lost. The lock is the system's advisory lock on DIR/.lock; it goes away
-// with the process, however the process ends.
+// updates be lost. The lock is held on DIR/.lock (an advisory lock on POSIX systems, an
+// open without sharing on Windows); it goes away with the process, however it ends.
+// SimStateLock.cpp and SimStateLockWindows.cpp implement it; CMake picks one.
 
+#include <cstdint>
 #include <string>
 
 class SimStateLock {
@@ -19,5 +21,6 @@ public:
     bool Acquire(const std::string& dir, std::string& error);
 
 private:
-    int fd_ = -1;
+    // The open lock file: a descriptor, or a Windows handle; -1 while none is held.
+    std::intptr_t held_ = -1;
 };
