@@ -6,7 +6,7 @@
 #include "files/IntegerText.h"
 #include "files/ProgramFile.h"
 #include "ui/ConvertError.h"
-#include "ui/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "ui/Unit1.h"
 #include "ui/WindowGlobals.h"
 
@@ -38,7 +38,7 @@ std::array<QCheckBox*, 7> TForm1::IspOptionBoxes() const {
 }
 
 void TForm1::LoadSettings() {
-    const std::optional<StoredSettings> stored = ReadStoredSettings(settings_);
+    const std::optional<StoredSettings> stored = MakeSettingsStore(settings_)->Read();
     if (!stored) {
         // The ISP page keeps the states of its form description.
         gVid = kDefaultVid;
@@ -90,5 +90,5 @@ void TForm1::SaveSettings() {
     values.usbVidSet = gVid;
     values.usbPidSet = gPid;
     // A key that cannot be created saves nothing, without a message.
-    WriteStoredSettings(settings_, values);
+    MakeSettingsStore(settings_)->Write(values);
 }

@@ -14,7 +14,7 @@
 #include "ui/InputHandlingPlatform.h"
 #include "ui/InputPump.h"
 #include "ui/LabelReporter.h"
-#include "ui/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "ui/UiServices.h"
 #include "ui/WindowOptions.h"
 #include "ui_Unit1.h"

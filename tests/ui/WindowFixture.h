@@ -15,7 +15,7 @@
 #include "files/FileGlobals.h"
 #include "files/ProgramFile.h"
 #include "isp/IspState.h"
-#include "ui/SettingsStore.h"
+#include "settings/SettingsStore.h"
 #include "ui/Unit1.h"
 #include "ui/WindowGlobals.h"
 
