@@ -12,6 +12,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   binutils time
   xvfb xauth
+  g++-mingw-w64-x86-64 wine64 googletest
 )
 
 missing=()
