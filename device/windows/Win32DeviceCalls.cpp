@@ -20,8 +20,9 @@ bool Win32DeviceCalls::Complete() const {
 
 Win32DeviceCalls LoadSystemWin32DeviceCalls() {
     Win32DeviceCalls calls;
-    // setupapi.dll stays loaded for the life of the process, like the table that uses it.
-    const HMODULE setupapi = LoadLibraryA("setupapi.dll");
+    // Only the system's own setupapi.dll, never one planted beside the program or in the
+    // working folder. It stays loaded for the life of the process, like the table.
+    const HMODULE setupapi = LoadLibraryExA("setupapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     const HMODULE kernel = GetModuleHandleA("kernel32.dll");
     Load(setupapi, "SetupDiGetClassDevsA", calls.SetupDiGetClassDevsA);
     Load(setupapi, "SetupDiEnumDeviceInterfaces", calls.SetupDiEnumDeviceInterfaces);

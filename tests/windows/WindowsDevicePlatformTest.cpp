@@ -15,6 +15,7 @@
 #include "chip/Registers.h"
 #include "device/DriverBlocks.h"
 #include "device/QuorvelUsb.h"
+#include "device/SystemPlatform.h"
 #include "device/windows/WindowsDevicePlatform.h"
 #include "isp/IspOperations.h"
 
@@ -331,6 +332,12 @@ TEST(WindowsSystemCalls, LoadEveryCallAndListNoDevicesWhereThereAreNone) {
     }
     EXPECT_EQ(platform.Open("\\\\?\\usb#vid_7c3d&pid_6012#none#{x}"), kNoDeviceHandle);
     EXPECT_FALSE(platform.LastOpenDenied());
+}
+
+// The window and the command-line tool get this backend, not the platform without devices.
+TEST(WindowsSystemCalls, SystemPlatformIsTheDriverBackend) {
+    const std::unique_ptr<DevicePlatform> system = MakeSystemPlatform();
+    EXPECT_NE(dynamic_cast<WindowsDevicePlatform*>(system.get()), nullptr);
 }
 
 }  // namespace
