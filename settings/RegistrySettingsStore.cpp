@@ -66,9 +66,10 @@ RegistrySettingsStore::RegistrySettingsStore(RegistryPlace place) : place_(std::
 std::string RegistrySettingsStore::Place() const { return RootName(place_.writeRoot) + "\\" + place_.subkey; }
 
 std::optional<StoredSettings> RegistrySettingsStore::Read() {
-    for (HKEY root : place_.readRoots) {
+    for (const RegistryHive& hive : place_.readFrom) {
         OpenKey key;
-        if (RegOpenKeyExA(root, place_.subkey.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS) continue;
+        if (RegOpenKeyExA(hive.root, place_.subkey.c_str(), 0, KEY_READ | hive.view, key.Out()) != ERROR_SUCCESS)
+            continue;
         StoredSettings found;
         found.ispSetting = ReadNumber(key.get(), "ISPSetting");
         found.ispFileName = ReadText(key.get(), "ISPFileName");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 
@@ -20,17 +21,29 @@ protected:
                        std::to_string(seed());
     }
     void TearDown() override {
-        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) RegDeleteTreeA(root, place.subkey.c_str());
+        for (const RegistryHive& hive : kHives) {
+            HKEY software = nullptr;
+            if (RegOpenKeyExA(hive.root, "Software", 0, KEY_ALL_ACCESS | hive.view, &software) != ERROR_SUCCESS)
+                continue;
+            RegDeleteTreeA(software, place.subkey.substr(std::strlen("Software\\")).c_str());
+            RegCloseKey(software);
+        }
     }
+    inline static const RegistryHive kHives[] = {
+        {HKEY_CURRENT_USER}, {HKEY_LOCAL_MACHINE}, {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY}};
+    inline static const RegistryHive kUser{HKEY_CURRENT_USER};
+    inline static const RegistryHive kMachine{HKEY_LOCAL_MACHINE};
+    inline static const RegistryHive kMachine32{HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY};
 
     // The type, size and bytes of one value as the registry holds it.
     struct Raw {
         DWORD type = 0;
         std::string bytes;
     };
-    std::optional<Raw> RawValue(HKEY root, const char* name) const {
+    std::optional<Raw> RawValue(RegistryHive hive, const char* name) const {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(root, place.subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+        if (RegOpenKeyExA(hive.root, place.subkey.c_str(), 0, KEY_READ | hive.view, &key) != ERROR_SUCCESS)
+            return std::nullopt;
         Raw raw;
         DWORD size = 0;
         LONG result = RegQueryValueExA(key, name, nullptr, &raw.type, nullptr, &size);
@@ -42,9 +55,10 @@ protected:
         if (result != ERROR_SUCCESS) return std::nullopt;
         return raw;
     }
-    void SetRaw(HKEY root, const char* name, DWORD type, const std::string& bytes) const {
+    void SetRaw(RegistryHive hive, const char* name, DWORD type, const std::string& bytes) const {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(root, place.subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(hive.root, place.subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | hive.view, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         EXPECT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                                  static_cast<DWORD>(bytes.size())),
@@ -80,25 +94,25 @@ TEST_F(RegistryStore, AllFourValuesRoundTripWithTheirTypesInTheUsersHive) {
     EXPECT_EQ(back->usbVidSet, "0b7e");
     EXPECT_EQ(back->usbPidSet, "6000");
 
-    const auto setting = RawValue(HKEY_CURRENT_USER, "ISPSetting");
+    const auto setting = RawValue(kUser, "ISPSetting");
     ASSERT_TRUE(setting);
     EXPECT_EQ(setting->type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(setting->bytes, Dword(0x000804FF));
     for (const auto& [name, text] : {std::pair<const char*, std::string>{"ISPFileName", Values().ispFileName},
                                      {"UsbVIDSet", "0b7e"}, {"UsbPIDSet", "6000"}}) {
         SCOPED_TRACE(name);
-        const auto raw = RawValue(HKEY_CURRENT_USER, name);
+        const auto raw = RawValue(kUser, name);
         ASSERT_TRUE(raw);
         EXPECT_EQ(raw->type, static_cast<DWORD>(REG_SZ));
         EXPECT_EQ(raw->bytes, Sz(text));  // with its terminating NUL
     }
     // Nothing went to the machine-wide hive.
-    EXPECT_FALSE(RawValue(HKEY_LOCAL_MACHINE, "ISPSetting"));
+    EXPECT_FALSE(RawValue(kMachine, "ISPSetting"));
 }
 
 TEST_F(RegistryStore, MachineWideValuesOfEarlierInstallationsAreReadAndTheSaveGoesToTheUser) {
-    SetRaw(HKEY_LOCAL_MACHINE, "ISPSetting", REG_DWORD, Dword(0x00080445));
-    SetRaw(HKEY_LOCAL_MACHINE, "UsbVIDSet", REG_SZ, Sz("1234"));
+    SetRaw(kMachine, "ISPSetting", REG_DWORD, Dword(0x00080445));
+    SetRaw(kMachine, "UsbVIDSet", REG_SZ, Sz("1234"));
     RegistrySettingsStore store(place);
     std::optional<StoredSettings> found = store.Read();
     ASSERT_TRUE(found);
@@ -107,18 +121,27 @@ TEST_F(RegistryStore, MachineWideValuesOfEarlierInstallationsAreReadAndTheSaveGo
     EXPECT_EQ(found->usbPidSet, std::nullopt);
 
     ASSERT_TRUE(store.Write(Values()));
-    EXPECT_EQ(RawValue(HKEY_LOCAL_MACHINE, "ISPSetting")->bytes, Dword(0x00080445));
-    EXPECT_EQ(RawValue(HKEY_LOCAL_MACHINE, "UsbVIDSet")->bytes, Sz("1234"));
+    EXPECT_EQ(RawValue(kMachine, "ISPSetting")->bytes, Dword(0x00080445));
+    EXPECT_EQ(RawValue(kMachine, "UsbVIDSet")->bytes, Sz("1234"));
     found = store.Read();  // the user's key now comes first
     EXPECT_EQ(found->ispSetting, 0x000804FFu);
     EXPECT_EQ(found->usbVidSet, "0b7e");
 }
 
+TEST_F(RegistryStore, ValuesAThirtyTwoBitProgramLeftInTheMachineWideHiveAreFound) {
+    SetRaw(kMachine32, "UsbPIDSet", REG_SZ, Sz("6000"));
+    // Not in the program's own view: Windows keeps the two apart.
+    EXPECT_FALSE(RawValue(kMachine, "UsbPIDSet"));
+    const std::optional<StoredSettings> found = RegistrySettingsStore(place).Read();
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->usbPidSet, "6000");
+}
+
 TEST_F(RegistryStore, ValuesOfTheWrongTypeOrShapeAreMissingAndTextsEndAtTheirEnd) {
-    SetRaw(HKEY_CURRENT_USER, "ISPSetting", REG_SZ, Sz("525567"));  // a text, not a number
-    SetRaw(HKEY_CURRENT_USER, "ISPFileName", REG_DWORD, Dword(7));   // a number, not a text
-    SetRaw(HKEY_CURRENT_USER, "UsbVIDSet", REG_SZ, "0b7e");          // stored without its NUL
-    SetRaw(HKEY_CURRENT_USER, "UsbPIDSet", REG_SZ, Sz(std::string(300, 'p')));
+    SetRaw(kUser, "ISPSetting", REG_SZ, Sz("525567"));  // a text, not a number
+    SetRaw(kUser, "ISPFileName", REG_DWORD, Dword(7));   // a number, not a text
+    SetRaw(kUser, "UsbVIDSet", REG_SZ, "0b7e");          // stored without its NUL
+    SetRaw(kUser, "UsbPIDSet", REG_SZ, Sz(std::string(300, 'p')));
     const std::optional<StoredSettings> found = RegistrySettingsStore(place).Read();
     ASSERT_TRUE(found);
     EXPECT_EQ(found->ispSetting, std::nullopt);
