@@ -70,15 +70,15 @@ IniSettingsStore::IniSettingsStore(std::string path) : path_(std::move(path)) {}
 
 std::string IniSettingsStore::DefaultPath() {
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
+    fs::path base;
     if (xdg != nullptr && fs::path(xdg).is_absolute()) {
         base = xdg;
     } else {
+        // Without a home the root folder stands in, as it did for QSettings.
         const char* home = std::getenv("HOME");
-        base = (home != nullptr && *home != '\0' ? std::string(home) : std::string("/")) + "/.config";
+        base = fs::path(home != nullptr && *home != '\0' ? home : "/") / ".config";
     }
-    std::string path = fs::path(base + "/Quorvel/VARIvor.conf").lexically_normal().generic_string();
-    return path;
+    return (base / "Quorvel" / "VARIvor.conf").lexically_normal().generic_string();
 }
 
 std::optional<StoredSettings> IniSettingsStore::Read() {

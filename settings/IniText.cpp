@@ -243,6 +243,9 @@ std::string FormatIniText(const std::string& text) {
 }
 
 IniDocument::IniDocument(std::string_view text) {
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    byteOrderMark_ = StartsWith(text, kByteOrderMark);
+    if (byteOrderMark_) text.remove_prefix(kByteOrderMark.size());
     sections_.emplace_back();  // the lines before the first section header
     size_t start = 0;
     while (start < text.size()) {
@@ -320,7 +323,7 @@ void IniDocument::SetRawValue(const std::string& key, const std::string& raw) {
 }
 
 std::string IniDocument::Text() const {
-    std::string text;
+    std::string text = byteOrderMark_ ? "\xEF\xBB\xBF" : "";
     for (const Section& section : sections_)
         for (const Line& line : section.lines) text += line.text + "\n";
     return text;

@@ -5,7 +5,8 @@
 //
 // - Sections "[name]"; "[General]" (any case) and the lines before the first section hold
 //   the top-level keys. Lines "key=value"; a line starting with ';' is a comment, and an
-//   unquoted ';' ends a value. Of two lines with the same key the later one counts.
+//   unquoted ';' ends a value. Of two lines with the same key the later one counts. A
+//   UTF-8 byte-order mark at the start is skipped (and kept).
 // - Values: surrounding blanks are dropped unless quoted ("..."); backslash escapes
 //   (\n, \t, \", \\, \xHHHH, octal, ...); an unquoted ',' makes a list; a leading "@@"
 //   stands for "@"; "@Invalid()" is no value; "@ByteArray(...)" holds raw text.
@@ -51,4 +52,5 @@ private:
         std::vector<Line> lines;  // the header line first, when there is one
     };
     std::vector<Section> sections_;
+    bool byteOrderMark_ = false;
 };

@@ -98,6 +98,8 @@ TEST(IniDocument, SavingChangesOnlyTheLinesOfTheKeysWritten) {
          "; mine\n[General]\nK=new\nX=keep\nnot a key line\n\n[Other]\nK=other\n[General]\n"},
         {"added to the first [General]", "[General]\nX=1\n\n[Other]\nY=2\n", "[General]\nX=1\nK=new\n\n[Other]\nY=2\n"},
         {"a [General] made before other sections", "[Other]\nY=2\n", "[General]\nK=new\n\n[Other]\nY=2\n"},
+        {"a byte-order mark stays in front", "\xEF\xBB\xBF[Other]\nK=other\n",
+         "\xEF\xBB\xBF[General]\nK=new\n\n[Other]\nK=other\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

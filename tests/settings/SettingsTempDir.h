@@ -1,5 +1,8 @@
 #pragma once
-// A fresh folder per test and process under the system's temporary directory.
+// A fresh folder per test and process under the system's temporary directory, removed
+// with its contents.
+
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,7 +15,7 @@ public:
     SettingsTempDir() {
         std::random_device seed;
         path_ = std::filesystem::temp_directory_path() /
-                ("quorvel-settings-" + std::to_string(seed()) + "-" + std::to_string(seed()));
+                ("quorvel-settings-" + std::to_string(getpid()) + "-" + std::to_string(seed()));
         std::filesystem::create_directories(path_);
     }
     ~SettingsTempDir() {
