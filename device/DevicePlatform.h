@@ -40,7 +40,8 @@ public:
     // is the caller's data buffer of `outputSize` bytes (read by the driver for
     // host-to-device requests, written for device-to-host ones; may be null when the size
     // is 0). Returns true when the driver completed the call. Must not block for ever:
-    // backends bound every call with a time-out.
+    // backends bound every call with a time-out (the libusb one with its own; the Windows
+    // one, whose calls are synchronous, with the drivers').
     virtual bool IoControl(DeviceHandle handle, uint32_t code, const uint8_t* input,
                            size_t inputSize, uint8_t* output, size_t outputSize) = 0;
 

@@ -217,6 +217,36 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"KsWrite", SimIdentity::Normal, 0x43, 0x90, 0x00, 0x0E, 0x2F0003, KsBlock(2, 0x90, 0x00, 0x0E)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(WindowsBackend, KernelStreamingBlockOfEveryLengthIsHandedOverWhole) {
+    ASSERT_TRUE(AttachThroughDrivers(SimIdentity::Normal));
+    ASSERT_TRUE(gDevice.OpenDevice());
+    struct Case {
+        uint32_t length;
+        size_t blockSize;
+    };
+    for (const Case c : {Case{0, 48}, Case{256, 303}}) {
+        SCOPED_TRACE(c.length);
+        drivers->ioCalls.clear();
+        drivers->allocations.clear();
+        drivers->frees.clear();
+        Bytes data(c.length);
+        for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7 + 1);
+        // The chip may refuse a register write of this length; what the driver is handed counts.
+        gDevice.ControlTransfer(0x43, 0x90, 0, 0x10, data.data(), c.length);
+        ASSERT_EQ(drivers->ioCalls.size(), 1u);
+        const auto& call = drivers->ioCalls[0];
+        ASSERT_EQ(call.input.size(), c.blockSize);
+        EXPECT_EQ(call.outputSize, c.length);
+        EXPECT_EQ(Bytes(call.input.begin() + 36, call.input.begin() + 40),
+                  (Bytes{static_cast<uint8_t>(c.length), static_cast<uint8_t>(c.length >> 8), 0, 0}));
+        EXPECT_EQ(Bytes(call.input.begin() + 40, call.input.begin() + 40 + c.length), data);
+        EXPECT_EQ(Bytes(call.input.begin() + 40 + c.length, call.input.end()), Bytes(c.blockSize - 40 - c.length, 0));
+        ASSERT_EQ(drivers->allocations.size(), 1u);
+        EXPECT_EQ(drivers->allocations[0].size, c.blockSize);
+        EXPECT_EQ(drivers->frees.size(), 1u);
+    }
+}
+
 TEST_F(WindowsBackend, ProbesOfBothPathsReachTheDriverAsLaidOut) {
     // Generic path: the 18-byte device-descriptor read.
     ASSERT_TRUE(AttachThroughDrivers(SimIdentity::Update7C3D));
