@@ -3,17 +3,20 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "cli/AllDevices.h"
 #include "cli/CliSession.h"
 #include "cli/DiagCommandLine.h"
 #include "cli/JsonLines.h"
 #include "cli/Commands.h"
 #include "cli/StopSignals.h"
+#include "files/ProgramFile.h"
 
 namespace {
 
@@ -43,7 +46,52 @@ start of the run and not written back (N counts requests from 1):
                              request N fails
   fault ignore-writes        erase and program are accepted and change nothing
   fault short-read N         request N returns one byte less than asked, yet
-                             reports success)";
+                             reports success
+
+A simulated bench: --sim-state DIR --sim-count N gives N chips on ports 1-1 ..
+1-N, kept in DIR/1 .. DIR/N, for trying --all with no hardware.)";
+
+// --all and --jobs N of the commands that can run on every device at once.
+struct AllDevicesOptions {
+    bool all = false;
+    unsigned jobs = 0;
+};
+
+void AddAllDevicesOptions(CLI::App& cmd, AllDevicesOptions& options) {
+    cmd.add_flag("--all", options.all,
+                 "run on every matching device at once, each in a process of its own");
+    cmd.add_option("--jobs", options.jobs, "with --all: at most N devices at a time")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1024u));
+}
+
+// The global options a child of an --all run needs to find the same devices.
+std::vector<std::string> ChildGlobalArguments(const GlobalOptions& global) {
+    std::vector<std::string> args;
+    if (global.sim) args.push_back("--sim");
+    if (!global.simState.empty()) args.insert(args.end(), {"--sim-state", global.simState});
+    if (global.simCount != 0) args.insert(args.end(), {"--sim-count", std::to_string(global.simCount)});
+    args.insert(args.end(), {"--sim-device", global.simDevice, "--sim-clock", global.simClock,
+                             "--sim-latency-us", std::to_string(global.simLatencyUs), "--vid",
+                             global.vid, "--pid", global.pid});
+    if (global.trace) args.push_back("--trace");
+    return args;
+}
+
+// The flash command's options as its children take them.
+std::vector<std::string> FlashArguments(const FlashCommandOptions& flash, bool noIspMode) {
+    std::vector<std::string> args;
+    if (flash.assignRange)
+        args.insert(args.end(), {"--range", std::to_string(flash.startKb), std::to_string(flash.sizeKb)});
+    if (noIspMode) args.push_back("--no-isp-mode");
+    return args;
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
+    return text;
+}
 
 void ApplyRange(const std::vector<uint32_t>& range, FlashCommandOptions& flash) {
     flash.assignRange = range.size() == 2;
@@ -78,6 +126,33 @@ bool ValidIds(const GlobalOptions& global, std::ostream& err) {
     return true;
 }
 
+// Checks what an --all run can check once for all its devices. Returns an exit code.
+int PrepareAllDevices(const std::string& command, const GlobalOptions& global,
+                      const std::string& value, const std::string& file, std::ostream& err) {
+    if (!global.device.empty()) {
+        err << "quorvel-isp: --all and --device exclude each other\n";
+        return kExitUsage;
+    }
+    if (command == "read-flash") {
+        // One file per device, in the folder given.
+        std::error_code error;
+        std::filesystem::create_directories(value, error);
+        if (!std::filesystem::is_directory(value)) {
+            err << "quorvel-isp: " << value << ": not a folder to put the devices' files in"
+                << (error ? ": " + error.message() : std::string()) << "\n";
+            return kExitUsage;
+        }
+        return kExitOk;
+    }
+    // A program file that does not load fails every device alike: say so once.
+    const ProgramFileLoad load = LoadProgramFile(command == "auto" ? file : value);
+    if (!load.ok) {
+        err << "quorvel-isp: " << load.message << "\n";
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -94,6 +169,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     app.add_option("--sim-state", global.simState,
                    "use the simulated chip whose state lives in DIR (saved back afterwards)")
         ->type_name("DIR");
+    app.add_option("--sim-count", global.simCount,
+                   "a bench of N simulated chips, their states in DIR/1 .. DIR/N of --sim-state")
+        ->type_name("N")
+        ->check(CLI::Range(1, 64));
     app.add_option("--sim-device", global.simDevice,
                    "identity of the simulated chip: normal, 7c3d-6000 or 0b7e-6000")
         ->capture_default_str();
@@ -115,6 +194,9 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         ->type_name("PATH");
 
     std::function<int(CliSession&)> command;
+    // Set by the commands that can run on every device: what each device's child runs.
+    std::function<std::vector<std::string>(const DeviceRun&)> allDevicesArguments;
+    AllDevicesOptions allDevices;
     std::string file, output, value;
     std::vector<uint32_t> range;
     std::vector<std::string> skip;
@@ -138,9 +220,17 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                                         "verify, protect")
         ->delimiter(',')
         ->type_name("STEP[,STEP...]");
+    AddAllDevicesOptions(*autoCmd, allDevices);
     autoCmd->callback([&] {
         ApplyRange(range, flash);
         command = [&](CliSession& s) { return AutoCommand(s, file, flash, skip); };
+        allDevicesArguments = [&](const DeviceRun&) {
+            std::vector<std::string> args{"auto", file};
+            const std::vector<std::string> own = FlashArguments(flash, false);
+            args.insert(args.end(), own.begin(), own.end());
+            if (!skip.empty()) args.insert(args.end(), {"--skip", Joined(skip)});
+            return args;
+        };
     });
 
     struct Single {
@@ -166,10 +256,25 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         if (single.hasRange) AddRangeOption(*cmd, range);
         cmd->add_flag("--no-isp-mode", noIspMode, "leave the ISP mode alone");
         const SingleOperation op = single.op;
-        cmd->callback([&, op] {
+        const bool onAll = op == SingleOperation::Verify || op == SingleOperation::ReadFlash;
+        if (onAll) AddAllDevicesOptions(*cmd, allDevices);
+        const std::string name = single.name;
+        cmd->callback([&, op, name, onAll] {
             ApplyRange(range, flash);
             flash.ispMode = !noIspMode;
             command = [&, op](CliSession& s) { return SingleOperationCommand(s, op, value, flash); };
+            if (!onAll) return;
+            allDevicesArguments = [&, op, name](const DeviceRun& run) {
+                // read-flash --all takes a folder and writes one file per device into it.
+                const std::string argument =
+                    op == SingleOperation::ReadFlash
+                        ? (std::filesystem::path(value) / (FileNameFor(run.name) + ".bin")).string()
+                        : value;
+                std::vector<std::string> args{name, argument};
+                const std::vector<std::string> own = FlashArguments(flash, noIspMode);
+                args.insert(args.end(), own.begin(), own.end());
+                return args;
+            };
         });
     }
 
@@ -204,7 +309,18 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
     std::unique_ptr<JsonLines> json = global.json ? std::make_unique<JsonLines>(out) : nullptr;
     CliSession session(global, json ? json->Messages() : out, err, json.get());
-    int rc = ValidIds(global, err) ? session.Start() : kExitUsage;
+    int rc = ValidIds(global, err) ? kExitOk : kExitUsage;
+    if (rc == kExitOk && allDevices.all) {
+        rc = PrepareAllDevices(CommandName(app), global, value, file, err);
+        command = [&](CliSession& s) {
+            AllDevicesJob job{ChildGlobalArguments(global), allDevicesArguments, allDevices.jobs,
+                              outIsTerminal};
+            return AllDevicesCommand(s, job);
+        };
+        // The children lock, load and save the simulated chips; this process only looks.
+        session.ListDevicesOnly();
+    }
+    if (rc == kExitOk) rc = session.Start();
     if (rc == kExitOk) {
         rc = command(session);
         if (!session.Finish() && rc == kExitOk) rc = kExitFailed;

@@ -34,6 +34,51 @@ CliSession::~CliSession() {
     if (&CurrentClock() == &virtualClock_) SetCurrentClock(nullptr);
 }
 
+int CliSession::AddChip(const std::string& stateDir, const std::string& port,
+                        SimIdentity identity, bool virtualClock) {
+    SimChip added;
+    added.stateDir = stateDir;
+    if (!stateDir.empty()) {
+        std::string error;
+        added.lock = std::make_unique<SimStateLock>();
+        if (!added.lock->Acquire(stateDir, error)) {
+            err << "quorvel-isp: " << stateDir << ": " << error << "\n";
+            return 1;
+        }
+    }
+    added.chip = std::make_unique<SimulatedChip>(CurrentClock());
+    SimulatedChip& chip = *added.chip;
+    if (!stateDir.empty()) {
+        std::string error;
+        if (!chip.LoadState(stateDir, &error)) {
+            err << "quorvel-isp: cannot load simulator state " << stateDir << ": " << error << "\n";
+            return 2;
+        }
+    }
+    chip.SetPort(port);
+    chip.SetIdentity(identity);
+    if (!virtualClock) chip.Flash().SetTimingScale(kDemoTimeScale);
+    chip.SetRequestLatencyMicros(options_.simLatencyUs);
+    chip.SetLogEnabled(false);  // a whole update would only grow the log
+    chips_.push_back(std::move(added));
+    return 0;
+}
+
+int CliSession::Abandon(int rc) {
+    // Nothing is saved at the end: a state that did not load, or that another run holds,
+    // is never written over.
+    finished_ = true;
+    return rc;
+}
+
+bool CliSession::PortWanted(const std::string& port, SimIdentity identity) const {
+    if (options_.device.empty()) return true;
+    SimulatedChip probe(CurrentClock());
+    probe.SetPort(port);
+    probe.SetIdentity(identity);
+    return probe.InterfacePath() == options_.device;
+}
+
 int CliSession::StartSimulator() {
     SimIdentity identity{};
     if (!ParseSimDevice(options_.simDevice, identity)) {
@@ -46,34 +91,33 @@ int CliSession::StartSimulator() {
         err << "quorvel-isp: unknown --sim-clock '" << options_.simClock << "' (real or virtual)\n";
         return 2;
     }
-    if (!options_.simState.empty()) {
-        std::string error;
-        if (!stateLock_.Acquire(options_.simState, error)) {
-            err << "quorvel-isp: " << options_.simState << ": " << error << "\n";
-            finished_ = true;  // nothing of ours to save
-            return 1;
+    // A run that only lists the devices spends no simulated time worth reporting.
+    if (virtualClock && !listOnly_) SetCurrentClock(&virtualClock_);
+    const std::string stateRoot = listOnly_ ? std::string() : options_.simState;
+    bench_ = std::make_unique<SimBench>();
+    if (options_.simCount == 0) {
+        if (const int rc = AddChip(stateRoot, SimBenchPort(1), identity, virtualClock))
+            return Abandon(rc);
+    } else {
+        // With --device only that chip's state is locked and loaded: the other chips of
+        // the bench may be in use by other runs.
+        for (int i = 1; i <= options_.simCount; ++i) {
+            const std::string port = SimBenchPort(i);
+            if (!PortWanted(port, identity)) continue;
+            const std::string dir = stateRoot.empty() ? stateRoot : SimBenchStateDir(stateRoot, i);
+            if (const int rc = AddChip(dir, port, identity, virtualClock)) return Abandon(rc);
         }
     }
-    if (virtualClock) SetCurrentClock(&virtualClock_);
-    sim_ = std::make_unique<SimulatedChip>(CurrentClock());
-    if (!options_.simState.empty()) {
-        std::string error;
-        if (!sim_->LoadState(options_.simState, &error)) {
-            err << "quorvel-isp: cannot load simulator state " << options_.simState << ": " << error
-                << "\n";
-            finished_ = true;  // a state that did not load is never written over
-            return 2;
-        }
-    }
-    sim_->SetIdentity(identity);
-    if (!virtualClock) sim_->Flash().SetTimingScale(kDemoTimeScale);
-    sim_->SetRequestLatencyMicros(options_.simLatencyUs);
-    sim_->SetLogEnabled(false);  // a whole update would only grow the log
-    base_ = sim_.get();
+    for (SimChip& sim : chips_) bench_->Add(*sim.chip);
+    base_ = bench_.get();
     return 0;
 }
 
 int CliSession::Start() {
+    if (options_.simCount != 0 && !options_.UsesSimulator()) {
+        err << "quorvel-isp: --sim-count needs --sim or --sim-state\n";
+        return 2;
+    }
     if (options_.UsesSimulator()) return StartSimulator();
     system_ = MakeSystemPlatform();
     base_ = system_.get();
@@ -148,12 +192,15 @@ bool CliSession::Finish() {
                       double(virtualClock_.NowMicros()) / 1e6);
         err << text;
     }
-    if (!sim_ || options_.simState.empty()) return true;
-    std::string error;
-    if (!sim_->SaveState(options_.simState, &error)) {
-        err << "quorvel-isp: cannot save simulator state " << options_.simState << ": " << error
-            << "\n";
-        return false;
+    bool saved = true;
+    for (const SimChip& sim : chips_) {
+        if (sim.stateDir.empty()) continue;
+        std::string error;
+        if (!sim.chip->SaveState(sim.stateDir, &error)) {
+            err << "quorvel-isp: cannot save simulator state " << sim.stateDir << ": " << error
+                << "\n";
+            saved = false;
+        }
     }
-    return true;
+    return saved;
 }

@@ -13,14 +13,15 @@
 #include "cli/TracingPlatform.h"
 #include "device/Clock.h"
 #include "device/DevicePlatform.h"
+#include "sim/SimBench.h"
 #include "sim/SimStateLock.h"
 
 class JsonLines;
-class SimulatedChip;
 
 struct GlobalOptions {
     bool sim = false;
     std::string simState;
+    int simCount = 0;  // a bench of this many chips in simState/1 .. /N; 0: one chip in simState
     std::string simDevice = "normal";
     std::string simClock = "real";
     uint64_t simLatencyUs = 0;
@@ -42,6 +43,9 @@ public:
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
+    // For a run that only looks for the devices and leaves them to other processes: the
+    // simulated chips are neither locked nor loaded nor saved. Call before Start.
+    void ListDevicesOnly() { listOnly_ = true; }
     // Builds the platform. Returns an exit code: 2 (with a message on stderr) for a bad
     // option or a simulator state that cannot be loaded, 1 for a state directory that
     // another run holds.
@@ -67,7 +71,22 @@ public:
     std::ostream& err;
 
 private:
+    struct SimChip {
+        std::string stateDir;  // empty: nothing to load or save
+        // Held for the whole run, so no other run loads or saves the same state meanwhile.
+        std::unique_ptr<SimStateLock> lock;
+        std::unique_ptr<SimulatedChip> chip;
+    };
+
     int StartSimulator();
+    // Adds a chip on `port` whose state lives in `stateDir` (none when empty). Returns an
+    // exit code.
+    int AddChip(const std::string& stateDir, const std::string& port, SimIdentity identity,
+                bool virtualClock);
+    // Ends a start that failed, so that Finish saves nothing. Returns `rc`.
+    int Abandon(int rc);
+    // Whether a chip on `port` has the path that --device asks for (true without --device).
+    bool PortWanted(const std::string& port, SimIdentity identity) const;
 
     GlobalOptions options_;
     JsonLines* json_;
@@ -75,9 +94,9 @@ private:
     std::vector<DeviceIdentity> order_;
     const DeviceIdentity* identity_ = nullptr;
     VirtualClock virtualClock_;
-    // Held for the whole run, so no other run loads or saves the same state meanwhile.
-    SimStateLock stateLock_;
-    std::unique_ptr<SimulatedChip> sim_;
+    bool listOnly_ = false;
+    std::vector<SimChip> chips_;
+    std::unique_ptr<SimBench> bench_;
     std::unique_ptr<DevicePlatform> system_;
     DevicePlatform* base_ = nullptr;
     std::unique_ptr<SinglePathPlatform> single_;

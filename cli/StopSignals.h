@@ -10,3 +10,14 @@
 void InstallStopSignals();
 // The first stop signal received, 0 while none was.
 int ReceivedStopSignal();
+
+// For a run whose child processes do the device work and the clean-up: a further signal
+// no longer ends this process, it is only counted, so that the run can pass it on to the
+// children (which then stop at once themselves).
+void CountFurtherStopSignals();
+// How many stop signals arrived, and the latest of them.
+int StopSignalCount();
+int LatestStopSignal();
+// A descriptor that turns readable whenever a stop signal arrives, for a poll loop; -1
+// before InstallStopSignals.
+int StopSignalWakeFd();

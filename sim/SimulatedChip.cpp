@@ -96,7 +96,7 @@ const Guid& SimulatedChip::InterfaceClass() const {
 std::string SimulatedChip::InterfacePath() const {
     char ids[32];
     std::snprintf(ids, sizeof ids, "vid_%04x&pid_%04x", Vid(), Pid());
-    return std::string("\\\\?\\usb#") + ids + "#1-1#" + InterfaceClass().Text();
+    return std::string("\\\\?\\usb#") + ids + "#" + port_ + "#" + InterfaceClass().Text();
 }
 
 void SimulatedChip::DropHandles() {

@@ -18,9 +18,9 @@
 // - Identity: Normal (default vid_7c3d&pid_6012, settable) is listed under the audio
 //   driver's class, Update7C3D (vid_7c3d&pid_6000) and Update0B7E (vid_0b7e&pid_6000)
 //   under the generic USB class. One path each, in the form
-//   \\?\usb#vid_xxxx&pid_xxxx#1-1#{class} (lower case). Entering or leaving ISP mode
-//   keeps identity, path and handles. Changing the identity re-enumerates: open handles
-//   stop working.
+//   \\?\usb#vid_xxxx&pid_xxxx#PORT#{class} (lower case; PORT is "1-1" unless set).
+//   Entering or leaving ISP mode keeps identity, path and handles. Changing the identity
+//   re-enumerates: open handles stop working.
 // - Unplug: the chip leaves the interface lists, open handles stop working for good and
 //   nothing opens; the power loss resets registers, ISP mode, the I2C master and the
 //   mailbox (flash, EEPROM and slaves keep their content). Plug brings it back.
@@ -114,6 +114,9 @@ public:
     // The interface class the identity is listed under.
     const Guid& InterfaceClass() const;
     std::string InterfacePath() const;
+    // The bus port in the path, as the system would name it ("1-1", "1-2.3"), so chips of
+    // a simulated bench have paths of their own. Not part of the saved state.
+    void SetPort(std::string port) { port_ = std::move(port); }
     void Unplug();
     void Plug();
     bool Present() const { return present_; }
@@ -237,6 +240,7 @@ private:
 
     Clock& clock_;
     SimIdentity identity_ = SimIdentity::Normal;
+    std::string port_ = "1-1";
     uint16_t normalVid_ = 0x7c3d;
     uint16_t normalPid_ = 0x6012;
     bool present_ = true;

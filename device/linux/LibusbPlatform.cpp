@@ -19,7 +19,13 @@ namespace {
 class DeviceList {
 public:
     DeviceList() {
-        if (libusb_init(&context_) != LIBUSB_SUCCESS) {
+        // A context fails to start when its hot-plug monitor cannot be set up at that
+        // moment, as seen when several processes of the tool start together (a bench run);
+        // a missed list would make a present device look absent, so try a few times.
+        constexpr int kAttempts = 3;
+        int rc = LIBUSB_ERROR_OTHER;
+        for (int i = 0; i < kAttempts && rc != LIBUSB_SUCCESS; ++i) rc = libusb_init(&context_);
+        if (rc != LIBUSB_SUCCESS) {
             context_ = nullptr;
             return;
         }

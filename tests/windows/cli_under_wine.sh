@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build of quorvel-isp run under Wine: the real SetupAPI finds no device, and
-# the simulated chip takes a whole update, with and without a state directory.
+# the simulated chip takes a whole update, with and without a state directory; --all is
+# refused.
 #   cli_under_wine.sh WINE QUORVEL_ISP_EXE SAMPLE_BASE SCENARIO
 set -uo pipefail
 
@@ -45,6 +46,11 @@ sim-state)
   expect_rc 0 --sim-state "$state" read-flash "$work/back.bin"
   size=$(stat -c %s "$sample.bin")
   cmp -s -n "$size" "$work/back.bin" "$sample.bin" || fail "the read-back does not start with the sample"
+  ;;
+all-refused)
+  # No child processes for --all on Windows yet: refused, before any device is touched.
+  expect_rc 2 --sim auto --all "$sample.hex"
+  grep -qF -- "--all is not available in the Windows build" "$work/err" || fail "stderr does not say why"
   ;;
 *)
   fail "unknown scenario $scenario"
