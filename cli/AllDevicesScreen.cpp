@@ -20,7 +20,10 @@ std::string StateText(const DeviceRun& run) {
 }
 
 std::string Cut(const std::string& text, size_t width) {
-    return text.size() <= width ? text : text.substr(0, width - 3) + "...";
+    if (text.size() <= width) return text;
+    std::string cut(text, 0, width - 3);
+    cut += "...";
+    return cut;
 }
 
 }  // namespace
@@ -41,7 +44,7 @@ std::string FileNameFor(const std::string& name) {
                           (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '_';
         if (!safe) c = '_';
     }
-    if (file.empty() || file[0] == '.') file.insert(0, "_");  // never hidden, never ".."
+    if (file.empty() || file[0] == '.') file = "_" + file;  // never hidden, never ".."
     return file;
 }
 

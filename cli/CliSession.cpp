@@ -171,11 +171,7 @@ int CliSession::ConnectDevice() {
     // right is named instead of showing up as failed requests.
     if (!gDevice.OpenDevice()) {
         err << "quorvel-isp: cannot open " << matches.front().path << "\n";
-        if (base_->LastOpenDenied()) {
-            err << "  The device is present, but this user may not open it. Install the udev\n"
-                << "  rules file 70-quorvel-isp.rules (packaging/udev/) into /etc/udev/rules.d,\n"
-                << "  run 'udevadm control --reload-rules' and replug the device.\n";
-        }
+        if (base_->LastOpenDenied()) err << SystemAccessHint();
         return 1;
     }
     gDevice.CloseDevice();

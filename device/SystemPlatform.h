@@ -9,3 +9,6 @@
 #include "device/DevicePlatform.h"
 
 std::unique_ptr<DevicePlatform> MakeSystemPlatform();
+// What a user can do when the device is present but this user may not open it (lines
+// to show as they are), or empty where the system has nothing to suggest.
+const char* SystemAccessHint();

@@ -4,3 +4,5 @@
 std::unique_ptr<DevicePlatform> MakeSystemPlatform() {
     return std::make_unique<NullDevicePlatform>();
 }
+
+const char* SystemAccessHint() { return ""; }
