@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <set>
 #include <nlohmann/json.hpp>
 
 #include "cli/ChildProcess.h"
@@ -20,17 +21,14 @@ const std::string kSimulatedTime = "simulated time: ";
 // The devices of one search, each with a short name of its own.
 std::vector<DeviceRun> DeviceRuns(const std::vector<DeviceMatch>& matches) {
     std::vector<DeviceRun> runs;
+    std::set<std::string> taken;
     for (const DeviceMatch& match : matches) {
         DeviceRun run;
         run.path = match.path;
-        run.name = ShortDeviceName(match.path);
-        int copy = 1;
-        const std::string base = run.name;
-        for (size_t i = 0; i < runs.size(); ++i) {
-            if (runs[i].name != run.name) continue;
-            run.name = base + "-" + std::to_string(++copy);
-            i = static_cast<size_t>(-1);  // look again from the start
-        }
+        const std::string base = ShortDeviceName(match.path);
+        run.name = base;
+        for (int copy = 2; !taken.insert(run.name).second; ++copy)
+            run.name = base + "-" + std::to_string(copy);
         runs.push_back(std::move(run));
     }
     return runs;

@@ -37,6 +37,14 @@ CliSession::~CliSession() {
 int CliSession::AddChip(const std::string& stateDir, const std::string& port,
                         SimIdentity identity, bool virtualClock) {
     SimChip added;
+    added.chip = std::make_unique<SimulatedChip>(CurrentClock());
+    SimulatedChip& chip = *added.chip;
+    chip.SetPort(port);
+    chip.SetIdentity(identity);
+    // With --device only that chip is taken, and only its state locked and loaded: the
+    // other chips of a bench may be in use by other runs. (The path is a fresh chip's; a
+    // state that gives the normal device other IDs is found to differ after the load.)
+    if (!options_.device.empty() && chip.InterfacePath() != options_.device) return 0;
     added.stateDir = stateDir;
     if (!stateDir.empty()) {
         std::string error;
@@ -45,18 +53,12 @@ int CliSession::AddChip(const std::string& stateDir, const std::string& port,
             err << "quorvel-isp: " << stateDir << ": " << error << "\n";
             return 1;
         }
-    }
-    added.chip = std::make_unique<SimulatedChip>(CurrentClock());
-    SimulatedChip& chip = *added.chip;
-    if (!stateDir.empty()) {
-        std::string error;
         if (!chip.LoadState(stateDir, &error)) {
             err << "quorvel-isp: cannot load simulator state " << stateDir << ": " << error << "\n";
             return 2;
         }
+        chip.SetIdentity(identity);  // the option holds over the identity saved
     }
-    chip.SetPort(port);
-    chip.SetIdentity(identity);
     if (!virtualClock) chip.Flash().SetTimingScale(kDemoTimeScale);
     chip.SetRequestLatencyMicros(options_.simLatencyUs);
     chip.SetLogEnabled(false);  // a whole update would only grow the log
@@ -69,14 +71,6 @@ int CliSession::Abandon(int rc) {
     // is never written over.
     finished_ = true;
     return rc;
-}
-
-bool CliSession::PortWanted(const std::string& port, SimIdentity identity) const {
-    if (options_.device.empty()) return true;
-    SimulatedChip probe(CurrentClock());
-    probe.SetPort(port);
-    probe.SetIdentity(identity);
-    return probe.InterfacePath() == options_.device;
 }
 
 int CliSession::StartSimulator() {
@@ -99,13 +93,10 @@ int CliSession::StartSimulator() {
         if (const int rc = AddChip(stateRoot, SimBenchPort(1), identity, virtualClock))
             return Abandon(rc);
     } else {
-        // With --device only that chip's state is locked and loaded: the other chips of
-        // the bench may be in use by other runs.
         for (int i = 1; i <= options_.simCount; ++i) {
-            const std::string port = SimBenchPort(i);
-            if (!PortWanted(port, identity)) continue;
             const std::string dir = stateRoot.empty() ? stateRoot : SimBenchStateDir(stateRoot, i);
-            if (const int rc = AddChip(dir, port, identity, virtualClock)) return Abandon(rc);
+            if (const int rc = AddChip(dir, SimBenchPort(i), identity, virtualClock))
+                return Abandon(rc);
         }
     }
     for (SimChip& sim : chips_) bench_->Add(*sim.chip);

@@ -79,14 +79,12 @@ private:
     };
 
     int StartSimulator();
-    // Adds a chip on `port` whose state lives in `stateDir` (none when empty). Returns an
-    // exit code.
+    // Adds a chip on `port` whose state lives in `stateDir` (none when empty), unless
+    // --device names another path. Returns an exit code.
     int AddChip(const std::string& stateDir, const std::string& port, SimIdentity identity,
                 bool virtualClock);
     // Ends a start that failed, so that Finish saves nothing. Returns `rc`.
     int Abandon(int rc);
-    // Whether a chip on `port` has the path that --device asks for (true without --device).
-    bool PortWanted(const std::string& port, SimIdentity identity) const;
 
     GlobalOptions options_;
     JsonLines* json_;

@@ -18,10 +18,14 @@ namespace {
 // A settings file is a few hundred bytes; anything far larger is not one of ours.
 constexpr size_t kLargestSettingsFile = 1 << 20;
 
-std::optional<std::string> ReadText(const IniDocument& ini, const char* name) {
+std::optional<IniValue> ReadValue(const IniDocument& ini, const char* name) {
     const std::optional<std::string> raw = ini.RawValue(name);
     if (!raw) return std::nullopt;
-    const std::optional<IniValue> value = ParseIniValue(*raw);
+    return ParseIniValue(*raw);
+}
+
+std::optional<std::string> ReadText(const IniDocument& ini, const char* name) {
+    const std::optional<IniValue> value = ReadValue(ini, name);
     if (!value) return std::nullopt;
     return CutSettingsText(value->text);
 }
@@ -29,9 +33,7 @@ std::optional<std::string> ReadText(const IniDocument& ini, const char* name) {
 // A decimal number, as QSettings converts a text to an integer: blanks around it and a
 // sign allowed, 64 bits at most; the low four bytes are the value.
 std::optional<uint32_t> ReadNumber(const IniDocument& ini, const char* name) {
-    const std::optional<std::string> raw = ini.RawValue(name);
-    if (!raw) return std::nullopt;
-    const std::optional<IniValue> value = ParseIniValue(*raw);
+    const std::optional<IniValue> value = ReadValue(ini, name);
     if (!value || value->list) return std::nullopt;
     const std::string& t = value->text;
     size_t i = 0;
