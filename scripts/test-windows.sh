@@ -17,4 +17,9 @@ export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all
 mkdir -p build/windows
 cmake --preset windows
 flock "$lock" cmake --build --preset windows
+# The first Wine start creates the prefix. Tests that start while it is being made fail
+# ("fixed a temporary directory error"), and CTest starts two at once: so one start
+# comes first, alone, and the prefix is complete before the tests run.
+/usr/lib/wine/wine64 build/windows/cli/quorvel-isp.exe --help >/dev/null
+/usr/lib/wine/wineserver -w
 flock "$lock" ctest --preset windows
